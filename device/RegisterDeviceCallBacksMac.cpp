@@ -1,0 +1,1 @@
+// Device link: filled in by the device-link work.

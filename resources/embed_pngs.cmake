@@ -1,0 +1,17 @@
+# cmake -P script: writes VelkBinaryData.{h,cpp} from a list of PNG files.
+# Arguments: OUT_CPP, OUT_H, PNGS (a ;-list of paths).
+set(header "// Generated from resources/*.png at build time. Do not edit.\n#pragma once\n\nnamespace VELKBIN\n{\n")
+set(source "// Generated from resources/*.png at build time. Do not edit.\n#include \"VelkBinaryData.h\"\n\nnamespace VELKBIN\n{\n")
+foreach(png IN LISTS PNGS)
+    get_filename_component(name "${png}" NAME_WE)
+    file(SIZE "${png}" size)
+    file(READ "${png}" hex HEX)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n    " bytes "${bytes}")
+    string(APPEND header "    extern const unsigned char ${name}[${size}];\n    constexpr int ${name}Size = ${size};\n")
+    string(APPEND source "const unsigned char ${name}[${size}] = {\n    ${bytes}\n};\n\n")
+endforeach()
+string(APPEND header "}\n")
+string(APPEND source "}\n")
+file(WRITE "${OUT_H}" "${header}")
+file(WRITE "${OUT_CPP}" "${source}")
