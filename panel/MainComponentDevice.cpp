@@ -4,6 +4,9 @@
 #include "device/hw_sendFlexroute.h"
 #include "platform/CoreAudio.h"
 
+#include <locale>
+#include <sstream>
+
 namespace
 {
 constexpr UInt32 wildcardScope = kAudioObjectPropertyScopeWildcard;
@@ -207,8 +210,13 @@ void MainComponent::buttonClicked (juce::Button* button)
 
 juce::String MainComponent::levelText (double value)
 {
-    // juce::String formats numbers in the classic locale whatever the user's.
-    return juce::String (value) + " dB";
+    // Default floating-point formatting, precision 6, in the classic locale.
+    // (juce::String's own conversion takes the stream's locale from the
+    // process-wide C++ locale, so a program that sets one would get "-63,5".)
+    std::ostringstream stream;
+    stream.imbue (std::locale::classic());
+    stream << value;
+    return juce::String (stream.str()) + " dB";
 }
 
 void MainComponent::setLevelLabels()

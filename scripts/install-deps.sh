@@ -10,6 +10,7 @@ packages=(
     fonts-dejavu-core              # a font for the labels
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
     imagemagick                    # screenshots of the running program
+    locales-all                    # a German locale for the locale-independence tests
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
