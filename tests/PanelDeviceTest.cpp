@@ -216,36 +216,36 @@ TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
     EXPECT_GE (leftWrites, 1);
     EXPECT_GE (rightWrites, 1);
 
-    // The user keeps moving (a message every 20 ms keeps the guard set) while
-    // another program changes the mute and the rate: the refresh under the
-    // guard ticks the new rate but leaves faders, mute and labels alone.
+    // The interface reports the change; the refresh after the guard shows it.
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.leftLevelLabel->getText() == "-10 dB"; }));
+    ASSERT_TRUE (testsupport::pumpUntil ([&] {
+        return ! p.changeGuard && ! p.isTimerRunning (MainComponent::timerRefreshFromDevice);
+    }));
+
+    // A user change in progress (the guard held, as while the user keeps
+    // moving) while another program changes volume, mute and rate: the
+    // refresh ticks the new rate but leaves faders, mute and labels alone.
+    p.changeGuard = true;
     fromOtherThread ([] {
+        sim::setVolumeDb (out(), 1, -50.0f);
         sim::setMute (out(), true);
         sim::setNominalSampleRate (in(), 96000.0);
         sim::setNominalSampleRate (out(), 96000.0);
     });
+    ASSERT_TRUE (testsupport::pumpUntil ([&] {
+        return tickedRate (p) == 96000 && ! p.isTimerRunning (MainComponent::timerRefreshFromDevice);
+    }));
+    EXPECT_FALSE (p.muteButton->getToggleState());
+    EXPECT_EQ (left (p), -10.0);
+    EXPECT_EQ (p.leftLevelLabel->getText(), "-10 dB");
 
-    bool rateFollowed = false;
-    const auto end = juce::Time::getMillisecondCounter() + 20000;
-    while (juce::Time::getMillisecondCounter() < end)
-    {
-        p.sliderGroup->sendActionMessage ("volume_update");
-        testsupport::pumpFor (20);
-        ASSERT_TRUE (p.changeGuard);
-        EXPECT_FALSE (p.muteButton->getToggleState());
-        EXPECT_EQ (left (p), -10.0);
-        EXPECT_EQ (p.leftLevelLabel->getText(), "0 dB");
-
-        if (tickedRate (p) == 96000 && ! p.isTimerRunning (MainComponent::timerRefreshFromDevice))
-        {
-            rateFollowed = true;
-            break;
-        }
-    }
-    EXPECT_TRUE (rateFollowed);
-
-    // Once the user stops, the guard clears.
-    EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
+    // Without the guard the next refresh takes everything over.
+    p.changeGuard = false;
+    fromOtherThread ([] { sim::setVolumeDb (out(), 2, -44.0f); });
+    EXPECT_TRUE (testsupport::pumpUntil ([&] {
+        return left (p) == -50.0 && right (p) == -44.0 && p.muteButton->getToggleState()
+            && p.leftLevelLabel->getText() == "-50 dB";
+    }));
 }
 
 TEST_F (PanelDevice, MuteClickWritesTheMute)
