@@ -78,13 +78,8 @@ FlexrouteDialog::FlexrouteDialog (const void* data, int dataSize, const Flexrout
     resized();
 }
 
-FlexrouteDialog::~FlexrouteDialog()
-{
-    // Wires hold no references that outlive them; the nodes go before the
-    // wires, as the members are released in reverse order.
-    pickedWire = nullptr;
-    dragStartNode = nullptr;
-}
+// Members go in reverse order: toggles, picture, node lists, then the wires.
+FlexrouteDialog::~FlexrouteDialog() = default;
 
 void FlexrouteDialog::createNode (juce::OwnedArray<VelkFRButton>& list, int kind, int channel,
                                   const juce::String& prefix, int designX, bool destination,

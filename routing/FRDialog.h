@@ -55,6 +55,17 @@ struct FlexrouteSettings
     bool mixVirtual34 = false;
 };
 
+// Typical owner code:
+//
+//     auto unlit = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size);
+//     auto lit   = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
+//     auto editor = std::make_unique<FlexrouteDialog> (VELKBIN::temp_binary_data_18,
+//                                                      VELKBIN::temp_binary_data_18Size,
+//                                                      FlexrouteImages::cutFrom (unlit, lit));
+//
+// The editor sizes itself to the picture (524 x 442) and lays itself out; it
+// can then be the owned content of a resizable window, which lays it out
+// again at every size. It sends no action messages.
 class FlexrouteDialog : public juce::Component,
                         public juce::Button::Listener,
                         public juce::ActionBroadcaster

@@ -313,3 +313,18 @@ TEST (RoutingWire, FlashEndsByItsOwnTimer)
     EXPECT_GE (juce::Time::getMillisecondCounter() - start, 150u);
     EXPECT_FALSE (wire.isTimerRunning());
 }
+
+TEST (RoutingEditorLayout, UndecodablePictureLeavesTheLayoutAlone)
+{
+    const char notAPicture[] = "not a picture";
+    FlexrouteDialog editor (notAPicture, (int) sizeof (notAPicture), {});
+    EXPECT_EQ (editor.getWidth(), 0);
+    editor.setSize (300, 200);  // nothing to scale against: no division by zero
+    EXPECT_EQ (editor.findNode (kindWdm, 0, false)->getBounds(), juce::Rectangle<int>());
+    EXPECT_EQ (editor.getMuteWdmToggle().getBounds(), juce::Rectangle<int> (182, 73, 0, 0));
+    auto snap = editor.createComponentSnapshot (editor.getLocalBounds());
+    EXPECT_EQ (snap.getWidth(), 300);
+
+    FlexrouteDialog none (nullptr, 16895, {});
+    EXPECT_EQ (none.getWidth(), 0);
+}
