@@ -190,7 +190,8 @@ def push_button(p, x, y, w, h, lit, lit_top, lit_bottom, radius=4.0):
 def led(p, cx, cy, w, h, on, on_col, off_col):
     p.rect(cx - w / 2 - 1, cy - h / 2 - 1, w + 2, h + 2, (10, 10, 12), 1.5)
     if on:
-        p.vgrad(cx - w / 2, cy - h / 2, w, h, mix(on_col, (255, 255, 255), 0.55), on_col, 1.0)
+        p.vgrad(cx - w / 2, cy - h / 2, w, h, mix(on_col, (255, 255, 255), 0.3), mix(on_col, (0, 0, 0), 0.12), 1.0)
+        p.rect(cx - w / 2 + 1, cy - h / 2 + 0.6, w / 2, 0.9, mix(on_col, (255, 255, 255), 0.7))
     else:
         p.vgrad(cx - w / 2, cy - h / 2, w, h, mix(off_col, (0, 0, 0), 0.1), mix(off_col, (0, 0, 0), 0.45), 1.0)
 
@@ -227,6 +228,14 @@ def fader_y(db):
 
 def draw_panel(w, h, lit):
     p = Painter(w, h, w / DESIGN_W, h / DESIGN_H)
+    k = p.ky / SS                      # final pixels per design unit
+
+    def fs(size, min_px=6.5):          # font size in design units, never below min_px on screen
+        return max(size, min_px / k)
+
+    def legible(size):                 # small print is left out where it would be mush
+        return size * k >= 5.5
+
     p.texture(seed=1438, amp=4.0)
     # outer edge of the front plate
     p.bevel_frame(0, 0, DESIGN_W, DESIGN_H, (86, 90, 98), (12, 13, 15), 1.5)
@@ -235,10 +244,11 @@ def draw_panel(w, h, lit):
 
     # header
     p.printed(34, 52, "Quibra", SANS_BOLD, 34, PRINT, "ls")
-    qw = font(SANS_BOLD, 34).getlength("Quibra")
+    qw = font(SANS_BOLD, 34 * p.ky).getlength("Quibra") / p.kx
     p.printed(34 + qw + 5, 52, "eX", SANS_BOLD, 34, ACCENT, "ls")
-    p.printed(404, 38, "VELKWERK", SANS_BOLD, 12, PRINT, "rs", spacing=2.2)
-    p.printed(404, 53, "USB AUDIO INTERFACE", COND, 9.5, PRINT_DIM, "rs", spacing=0.9)
+    p.printed(404, 38, "VELKWERK", SANS_BOLD, fs(12), PRINT, "rs", spacing=2.2)
+    if legible(9.5):
+        p.printed(404, 53, "USB AUDIO INTERFACE", COND, 9.5, PRINT_DIM, "rs", spacing=0.9)
     p.rect(34, 66, 370, 1.2, ACCENT)
 
     # output section plate
@@ -246,18 +256,20 @@ def draw_panel(w, h, lit):
     p.rect(ox - 1, oy - 1, ow + 2, oh + 2, EDGE_DARK, 7)
     p.rect(ox, oy, ow, oh, (60, 63, 69), 6)
     p.texture(seed=2111, amp=3.0, x=ox + 1.5, y=oy + 1.5, w=ow - 3, h=oh - 3, base=PANEL_DEEP, streak=14)
-    p.printed(ox + ow / 2, 101, "OUTPUT", SANS_BOLD, 10.5, PRINT, "ms", spacing=2.0)
+    p.printed(ox + ow / 2, 101, "OUTPUT", SANS_BOLD, fs(10.5), PRINT, "ms", spacing=2.0)
     # channel letters above the fader tracks
     for (fx, _, fw, _), name in zip(FADERS, ("L", "R")):
-        p.printed(fx + THUMB_W / 2, 121, name, SANS_BOLD, 10, PRINT_DIM, "ms")
+        p.printed(fx + THUMB_W / 2, 121, name, SANS_BOLD, fs(10), PRINT_DIM, "ms")
 
-    # dB scale: major marks every 6 dB with numbers on both sides, minor every 3 dB
+    # dB scale: numbered marks on both sides, minor marks between; coarser where the panel is small
     left_cx = FADERS[0][0] + THUMB_W / 2
     right_cx = FADERS[1][0] + THUMB_W / 2
+    label_step, minor_step = (12, 6) if k < 0.6 else (6, 3)
+    num = fs(8.5, 6.0)
     db = 0
     while db >= DB_MIN:
         y = fader_y(db)
-        major = db % 6 == 0
+        major = db % label_step == 0
         t = 0.9 if major else 0.7
         col = PRINT if major else PRINT_DIM
         lw = 10 if major else 6
@@ -266,13 +278,14 @@ def draw_panel(w, h, lit):
         p.rect(left_cx + 6, y - t / 2, right_cx - left_cx - 12, t, mix(col, PANEL_DEEP, 0.45))
         if major and db > -64:
             s = "0" if db == 0 else "\u2212%d" % -db
-            p.text(left_cx - 19, y, s, COND, 8.5, PRINT, "rm")
-            p.text(right_cx + 19, y, s, COND, 8.5, PRINT, "lm")
-        db -= 3
-    p.text(left_cx - 19, fader_y(DB_MIN), "\u221264", COND, 8.5, PRINT_DIM, "rm")
-    p.text(right_cx + 19, fader_y(DB_MIN), "\u221264", COND, 8.5, PRINT_DIM, "lm")
-    p.text(right_cx + 19, fader_y(0) - 13, "dB", COND_BOLD, 8.5, PRINT_DIM, "lm")
-    p.text(left_cx - 19, fader_y(0) - 13, "dB", COND_BOLD, 8.5, PRINT_DIM, "rm")
+            p.text(left_cx - 19, y, s, COND, num, PRINT, "rm")
+            p.text(right_cx + 19, y, s, COND, num, PRINT, "lm")
+        db -= minor_step
+    if k >= 0.6:
+        p.text(left_cx - 19, fader_y(DB_MIN), "\u221264", COND, num, PRINT_DIM, "rm")
+        p.text(right_cx + 19, fader_y(DB_MIN), "\u221264", COND, num, PRINT_DIM, "lm")
+    p.text(right_cx + 19, fader_y(0) - 13, "dB", COND_BOLD, num, PRINT_DIM, "lm")
+    p.text(left_cx - 19, fader_y(0) - 13, "dB", COND_BOLD, num, PRINT_DIM, "rm")
     # the fader slots
     for cx in (left_cx, right_cx):
         top, bottom = fader_y(0) - 8, fader_y(DB_MIN) + 8
@@ -287,31 +300,35 @@ def draw_panel(w, h, lit):
     mx, my, mw, mh = MUTE_BUTTON
     push_button(p, mx, my, mw, mh, lit, RED_TOP, RED_BOTTOM)
     led(p, mx + mw - 12, my + 10, 7, 4, lit, (255, 70, 60), (70, 26, 24))
-    p.text(mx + mw / 2, my + mh / 2 + 1, "MUTE", SANS_BOLD, 11.5,
+    p.text(mx + mw / 2, my + mh / 2 + 1, "MUTE", SANS_BOLD, fs(11.5, 7.0),
            (255, 246, 240) if lit else PRINT, "mm")
-    p.text(mx - 8, my + mh / 2, "OUT", COND_BOLD, 8.5, PRINT_DIM, "rm")
+    p.text(mx - 8, my + mh / 2, "OUT", COND_BOLD, fs(8.5, 6.0), PRINT_DIM, "rm")
 
     # sample rate section plate
     rx0, ry0, rw0, rh0 = 238, 84, 172, 372
     p.rect(rx0 - 1, ry0 - 1, rw0 + 2, rh0 + 2, EDGE_DARK, 7)
     p.rect(rx0, ry0, rw0, rh0, (60, 63, 69), 6)
     p.texture(seed=3117, amp=3.0, x=rx0 + 1.5, y=ry0 + 1.5, w=rw0 - 3, h=rh0 - 3, base=PANEL_DEEP, streak=14)
-    p.printed(rx0 + rw0 / 2, 101, "SAMPLE RATE", SANS_BOLD, 10.5, PRINT, "ms", spacing=2.0)
-    p.printed(rx0 + rw0 / 2, 121, "kHz", COND_BOLD, 9, PRINT_DIM, "ms", spacing=1.0)
+    p.printed(rx0 + rw0 / 2, 101, "SAMPLE RATE", SANS_BOLD, fs(10.5), PRINT, "ms", spacing=2.0)
+    p.printed(rx0 + rw0 / 2, 121, "kHz", COND_BOLD, fs(9, 6.0), PRINT_DIM, "ms", spacing=1.0)
     for label, (bx, by, bw, bh) in RATE_BUTTONS:
         push_button(p, bx, by, bw, bh, lit, GREEN_TOP, GREEN_BOTTOM)
         led(p, bx + bw - 20, by + bh / 2, 9, 6, lit, (120, 255, 140), (26, 54, 32))
-        p.text(bx + 18, by + bh / 2 + 1, label, SANS_BOLD, 17,
+        size = fs(17, 8.5)
+        p.text(bx + 18, by + bh / 2 + 1, label, SANS_BOLD, size,
                (250, 255, 250) if lit else PRINT, "lm")
-        lw = font(SANS_BOLD, 17).getlength(label)
-        p.text(bx + 18 + lw + 4, by + bh / 2 + 2, "kHz", COND, 9.5,
-               (220, 250, 225) if lit else PRINT_DIM, "lm")
+        if legible(9.5):
+            lw = font(SANS_BOLD, size * p.ky).getlength(label) / p.kx
+            p.text(bx + 18 + lw + 4, by + bh / 2 + 2, "kHz", COND, 9.5,
+                   (220, 250, 225) if lit else PRINT_DIM, "lm")
 
     # maker's mark in the free corner
-    p.printed(rx0 + rw0 / 2, 494, "VELKWERK", SANS_BOLD, 13, PRINT_DIM, "ms", spacing=3.0)
+    p.printed(rx0 + rw0 / 2, 494, "VELKWERK", SANS_BOLD, fs(13), PRINT_DIM, "ms", spacing=3.0)
     p.rect(rx0 + 30, 503, rw0 - 60, 1.0, ACCENT)
-    p.printed(rx0 + rw0 / 2, 520, "24 BIT \u00b7 44.1 \u2013 192 kHz", COND, 9, PRINT_DIM, "ms", spacing=0.6)
-    p.printed(rx0 + rw0 / 2, 534, "FLEXROUTE", COND_BOLD, 9, PRINT_DIM, "ms", spacing=1.5)
+    if legible(9):
+        p.printed(rx0 + rw0 / 2, 520, "24 BIT \u00b7 44.1 \u2013 192 kHz", COND, 9, PRINT_DIM, "ms",
+                  spacing=0.6)
+    p.printed(rx0 + rw0 / 2, 534, "FLEXROUTE", COND_BOLD, fs(9, 6.0), PRINT_DIM, "ms", spacing=1.5)
     return p.final()
 
 
@@ -319,10 +336,10 @@ def draw_panel(w, h, lit):
 # Fader thumbs (22 x 33)
 
 def draw_thumb(marked):
-    p = Painter(THUMB_W, THUMB_H, bg=(0, 0, 0))
+    p = Painter(THUMB_W, THUMB_H, bg=(30, 31, 34))
     w, h = THUMB_W, THUMB_H
-    p.rect(0, 0, w, h, (6, 6, 7), 3)
-    p.vgrad(0.7, 0.7, w - 1.4, h - 1.4, (214, 217, 222), (112, 116, 122), 2.5)
+    p.rect(0, 0, w, h, (6, 6, 7), 1.5)
+    p.vgrad(0.7, 0.7, w - 1.4, h - 1.4, (214, 217, 222), (112, 116, 122), 1.2)
     # grip ridges above and below the centre line
     for i in range(4):
         for yy in (4.0 + 2.6 * i, h - 6.0 - 2.6 * i):
@@ -521,10 +538,9 @@ def draw_about():
     p.printed(281, 104, "Control panel and FlexROUTE", SANS, 10, PRINT, "ls")
     p.printed(281, 120, "routing editor", SANS, 10, PRINT, "ls")
     p.printed(281, 148, "\u00a9 Velkwerk GmbH. All rights reserved.", COND, 9, PRINT_DIM, "ls")
-    # plain, lighter box for the title and version drawn in grey by the window
+    # plain, dark name plate for the title and version that the window writes there in grey
     tx, ty, tw, th = TITLE_AREA
-    p.rect(tx - 1, ty - 1, tw + 2, th + 2, EDGE_DARK, 4)
-    p.rect(tx, ty, tw, th, (232, 233, 235), 3.5)
+    p.recess(tx, ty, tw, th, (16, 17, 19), 3)
     return p.final()
 
 
@@ -547,7 +563,9 @@ def about_strip():
 # Saving
 
 def save_palette(img, name):
-    q = img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    """256 colours; every pixel maps to its nearest palette colour (no dithering)."""
+    pal = img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    q = img.quantize(palette=pal, dither=Image.Dither.NONE)
     q.save(os.path.join(HERE, name), bits=8, optimize=True)
     return q
 
@@ -586,8 +604,10 @@ def main():
 
     save_palette(draw_thumb(False), png(12))
     save_palette(draw_thumb(True), png(13))
-    save_palette(draw_about(), png(22))
-    save_palette(draw_close(False), png(23))
+    # the close button shares the About picture's palette, so it matches its spot there exactly
+    about = save_palette(draw_about(), png(22))
+    draw_close(False).quantize(palette=about, dither=Image.Dither.NONE).save(os.path.join(HERE, png(23)),
+                                                                          bits=8, optimize=True)
     save_rgba(draw_close(True), png(21))
 
 
