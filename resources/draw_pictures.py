@@ -99,8 +99,8 @@ class Painter:
         self.d.line([(x0 * self.kx, y0 * self.ky), (x1 * self.kx, y1 * self.ky)], fill=fill,
                     width=self.px(width))
 
-    def hline(self, x, y, w, fill, thick=1.0):
-        self.rect(x, y, w, thick, fill)
+    def text_width(self, s, face, size):  # in design units
+        return font(face, size * self.ky).getlength(s) / self.kx
 
     def text(self, x, y, s, face, size, fill, anchor="la", spacing=0.0):
         f = font(face, size * self.ky)
@@ -244,7 +244,7 @@ def draw_panel(w, h, lit):
 
     # header
     p.printed(34, 52, "Quibra", SANS_BOLD, 34, PRINT, "ls")
-    qw = font(SANS_BOLD, 34 * p.ky).getlength("Quibra") / p.kx
+    qw = p.text_width("Quibra", SANS_BOLD, 34)
     p.printed(34 + qw + 5, 52, "eX", SANS_BOLD, 34, ACCENT, "ls")
     p.printed(404, 38, "VELKWERK", SANS_BOLD, fs(12), PRINT, "rs", spacing=2.2)
     if legible(9.5):
@@ -318,7 +318,7 @@ def draw_panel(w, h, lit):
         p.text(bx + 18, by + bh / 2 + 1, label, SANS_BOLD, size,
                (250, 255, 250) if lit else PRINT, "lm")
         if legible(9.5):
-            lw = font(SANS_BOLD, size * p.ky).getlength(label) / p.kx
+            lw = p.text_width(label, SANS_BOLD, size)
             p.text(bx + 18 + lw + 4, by + bh / 2 + 2, "kHz", COND, 9.5,
                    (220, 250, 225) if lit else PRINT_DIM, "lm")
 
@@ -422,7 +422,7 @@ def draw_routing(lit):
         p.screw(sx, sy, 4.0)
     # title
     p.printed(26, 33, "Flex", SANS_BOLD, 20, PRINT, "ls")
-    fw = font(SANS_BOLD, 20).getlength("Flex")
+    fw = p.text_width("Flex", SANS_BOLD, 20)
     p.printed(26 + fw, 33, "ROUTE", SANS_BOLD, 20, ACCENT, "ls")
     p.printed(500, 29, "QUIBRA ROUTING MATRIX", COND_BOLD, 9.5, PRINT_DIM, "rs", spacing=1.4)
     p.rect(26, 39, 474, 1.0, ACCENT)
@@ -524,7 +524,7 @@ def draw_about():
     p.rect(lx - 1, ly - 1, lw + 2, lh + 2, EDGE_DARK, 3)
     p.rect(lx, ly, lw, lh, (26, 28, 31), 2.5)
     p.text(lx + lw / 2, ly + lh / 2 + 0.5, "velkwerk website \u203a", SANS, 9.5, (120, 176, 255), "mm")
-    wl = font(SANS, 9.5).getlength("velkwerk website \u203a")
+    wl = p.text_width("velkwerk website \u203a", SANS, 9.5)
     p.rect(lx + lw / 2 - wl / 2, ly + lh / 2 + 5.2, wl, 0.7, (90, 140, 220))
     # close button's spot
     close_button(p, CLOSE_AT[0], CLOSE_AT[1], False)
@@ -532,7 +532,7 @@ def draw_about():
     # divider and product block
     p.rect(258, 24, 1.2, 164, ACCENT)
     p.printed(280, 58, "Quibra", SANS_BOLD, 30, PRINT, "ls")
-    qw = font(SANS_BOLD, 30).getlength("Quibra")
+    qw = p.text_width("Quibra", SANS_BOLD, 30)
     p.printed(280 + qw + 5, 58, "eX", SANS_BOLD, 30, ACCENT, "ls")
     p.printed(281, 80, "USB AUDIO INTERFACE", COND_BOLD, 10, PRINT_DIM, "ls", spacing=1.6)
     p.printed(281, 104, "Control panel and FlexROUTE", SANS, 10, PRINT, "ls")
