@@ -117,6 +117,13 @@ TEST (ControlsConstrainer, LimitsBoundTheContentInsideTheFrame)
     c.checkBounds (big, { 0, 0, 500, 700 }, { 0, 0, 1280, 1024 }, false, false, false, false);
     EXPECT_EQ (big.getWidth(), 438 + 3 + 7);
     EXPECT_EQ (big.getHeight(), 580 + 12 + 20 + 5);
+
+    // An inset taller than what is left of the proposal still comes back whole.
+    c.frameBorder = juce::BorderSize<int> (28, 0, 0, 0);
+    c.topInset = 50;
+    juce::Rectangle<int> flat (10, 10, 219, 60);
+    c.checkBounds (flat, { 10, 10, 219, 368 }, { 0, 0, 1280, 1024 }, false, false, false, false);
+    EXPECT_EQ (flat, juce::Rectangle<int> (10, 10, 219, 290 + 50 + 28));
 }
 
 TEST (ControlsConstrainer, ResizesARealWindowAboutItsCentre)
