@@ -91,8 +91,8 @@ inline void parkRealPointer()
 class EditorWindow
 {
 public:
-    EditorWindow()
-        : editor (makeEditor())
+    explicit EditorWindow (std::unique_ptr<FlexrouteDialog> editorToShow = makeEditor())
+        : editor (std::move (editorToShow))
     {
         parkRealPointer();
         editor->setTopLeftPosition (40, 40);
