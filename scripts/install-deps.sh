@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
     imagemagick                    # screenshots of the running program
     locales-all                    # a German locale for the locale-independence tests
+    # python3-pil                  # optional: only to redraw resources/*.png (resources/draw_pictures.py)
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
