@@ -431,6 +431,7 @@ void MainComponent::resized()
     }
 
     // The pair itself.
+    const bool thumbsRescaled = faderHeight != 0 && sliderGroup->sliderLookAndFeel != nullptr;
     {
         const auto& group = *sliderGroup;
         const double left = group.designX * sx;
@@ -439,6 +440,14 @@ void MainComponent::resized()
                                 roundHalfEven (top) + group.designYOffset,
                                 roundHalfEven ((group.designWidth + group.designX) * sx - left),
                                 roundHalfEven ((group.designHeight + group.designY) * sy - top));
+    }
+
+    // The thumbs' size sets the faders' travel: let them lay out again even
+    // when the pair kept its size.
+    if (thumbsRescaled)
+    {
+        sliderGroup->leftSlider.lookAndFeelChanged();
+        sliderGroup->rightSlider.lookAndFeelChanged();
     }
 
     leftLevelLabel->setBounds (placeByFractions (fractionsLeftLabel, W, H, m));

@@ -32,6 +32,11 @@ void expectLayout (MainComponent& p, const Expected& e)
     EXPECT_EQ (p.faderLookAndFeel.linkedThumb.getWidth(), e.thumbWidth);
     EXPECT_EQ (p.faderLookAndFeel.unlinkedThumb.getHeight(), e.thumbHeight);
 
+    // The faders' travel is inset by the thumb's half height, so a thumb at
+    // 0 dB stays inside the fader.
+    EXPECT_FLOAT_EQ (group.leftSlider.getPositionOfValue (0.0), (float) (e.thumbHeight / 2));
+    EXPECT_FLOAT_EQ (group.rightSlider.getPositionOfValue (-64.0), (float) (e.faderHeight - e.thumbHeight / 2));
+
     // The backgrounds fill the picture area exactly.
     EXPECT_EQ (p.backgroundNormal.getWidth(), p.getWidth());
     EXPECT_EQ (p.backgroundNormal.getHeight(), p.getHeight() - m);
