@@ -103,6 +103,14 @@ private:
     void readVolumesFromDevice();
     void readMuteFromDevice();
     void writeVolumesToDevice();
+    // Sets changeGuard until 50 ms after this call.
+    void startChangeGuard();
+
+    // When the last user change (re)started the guard.
+    juce::uint32 changeGuardStartMs = 0;
+    // A refresh left the volumes, mute and labels alone under the guard; they
+    // are read back when the guard ends.
+    bool readBackAfterGuard = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

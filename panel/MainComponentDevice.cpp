@@ -11,6 +11,7 @@ namespace
 {
 constexpr UInt32 wildcardScope = kAudioObjectPropertyScopeWildcard;
 constexpr UInt32 mainElement = 0;
+constexpr int changeGuardMs = 50;
 
 const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNominalSampleRate, wildcardScope, mainElement };
 const AudioObjectPropertyAddress leftVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 1 };
@@ -163,8 +164,29 @@ void MainComponent::timerCallback (int timerID)
 {
     if (timerID == timerChangeGuard)
     {
+        // The framework's timers can fire early when restarted (by up to the
+        // time since their thread last woke), so check the time ourselves.
+        const auto elapsed = juce::Time::getMillisecondCounter() - changeGuardStartMs;
+
+        if (elapsed < (juce::uint32) changeGuardMs)
+        {
+            startTimer (timerChangeGuard, changeGuardMs - (int) elapsed);
+            return;
+        }
+
         stopTimer (timerChangeGuard);
         changeGuard = false;
+
+        // A refresh that came during the guard skipped the volumes, the mute
+        // and the labels; without this they could stay stale (labels showing
+        // the values from before the user's change) until the next event.
+        if (readBackAfterGuard)
+        {
+            readBackAfterGuard = false;
+            readVolumesFromDevice();
+            readMuteFromDevice();
+            setLevelLabels();
+        }
     }
     else if (timerID == timerRefreshFromDevice)
     {
@@ -175,6 +197,10 @@ void MainComponent::timerCallback (int timerID)
             readVolumesFromDevice();
             readMuteFromDevice();
             setLevelLabels();
+        }
+        else
+        {
+            readBackAfterGuard = true;
         }
 
         stopTimer (timerRefreshFromDevice);
@@ -204,8 +230,15 @@ void MainComponent::buttonClicked (juce::Button* button)
     {
         changeGuard = true;
         writeProperty (gOutAudioObjectID, muteAddress, (UInt32) (muteButton->getToggleState() ? 1 : 0));
-        startTimer (timerChangeGuard, 50);
+        startChangeGuard();
     }
+}
+
+void MainComponent::startChangeGuard()
+{
+    changeGuard = true;
+    changeGuardStartMs = juce::Time::getMillisecondCounter();
+    startTimer (timerChangeGuard, changeGuardMs);
 }
 
 juce::String MainComponent::levelText (double value)
@@ -263,7 +296,7 @@ void MainComponent::actionListenerCallback (const juce::String& message)
     {
         changeGuard = true;
         writeVolumesToDevice();
-        startTimer (timerChangeGuard, 50);
+        startChangeGuard();
         return;
     }
 

@@ -199,7 +199,7 @@ TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
     // The user drags the left fader (unlinked): the pair reports it.
     p.sliderGroup->mouseInLinkArea = false;
     p.sliderGroup->leftSlider.setValue (-10.0, juce::sendNotificationSync);
-    ASSERT_TRUE (testsupport::pumpUntil ([&] { return p.changeGuard; }));
+    ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
     EXPECT_EQ (sim::volumeDb (out(), 1), -10.0f);
     EXPECT_EQ (sim::volumeDb (out(), 2), (float) right (p));
 
@@ -245,6 +245,34 @@ TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
     EXPECT_TRUE (testsupport::pumpUntil ([&] {
         return left (p) == -50.0 && right (p) == -44.0 && p.muteButton->getToggleState()
             && p.leftLevelLabel->getText() == "-50 dB";
+    }));
+}
+
+TEST_F (PanelDevice, RefreshSkippedUnderTheGuardIsMadeUpWhenItEnds)
+{
+    auto& p = openPanel();
+    ASSERT_TRUE (arrive (p));
+    ASSERT_EQ (p.rightLevelLabel->getText(), "0 dB");
+
+    // The user moves the right fader and keeps at it for a while; meanwhile
+    // another program mutes the output, and its refresh comes under the guard.
+    p.sliderGroup->mouseInLinkArea = false;
+    p.sliderGroup->rightSlider.setValue (-6.0, juce::sendNotificationSync);
+    ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
+    fromOtherThread ([] { sim::setMute (out(), true); });
+
+    const auto end = juce::Time::getMillisecondCounter() + 300;
+    while (juce::Time::getMillisecondCounter() < end)
+    {
+        p.sliderGroup->sendActionMessage ("volume_update");
+        testsupport::pumpFor (10);
+    }
+
+    // When the guard ends, the controls show the interface, and the labels
+    // the user's new value.
+    EXPECT_TRUE (testsupport::pumpUntil ([&] {
+        return ! p.changeGuard && p.muteButton->getToggleState() && right (p) == -6.0
+            && p.rightLevelLabel->getText() == "-6 dB";
     }));
 }
 

@@ -61,13 +61,14 @@ TEST (PanelMessages, OnlyTheExactVolumeTextSetsTheGuard)
     for (auto text : { "Volume_update", "volume_update ", "volume_update+", "volume_update-",
                        "volume_updateLeftsliderOutGroup", "" })
     {
-        sendFromFaders (p, text);
-        EXPECT_FALSE (p.changeGuard) << text;
-        EXPECT_FALSE (p.isTimerRunning (MainComponent::timerChangeGuard)) << text;
+        p.sliderGroup->sendActionMessage (text);
+        EXPECT_FALSE (paneltest::probeAfterPostedMessages ([&] {
+            return p.changeGuard || p.isTimerRunning (MainComponent::timerChangeGuard);
+        })) << text;
     }
 
     p.sliderGroup->sendActionMessage ("volume_update");
-    ASSERT_TRUE (testsupport::pumpUntil ([&] { return p.changeGuard; }));
+    ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
     EXPECT_FALSE (p.isTimerRunning (MainComponent::timerChangeGuard));
 }
@@ -79,40 +80,25 @@ TEST (PanelMessages, SecondVolumeMessageKeepsTheGuard)
     p.enabledButtons (true);
 
     // Messages 30 ms apart. Without the restart the guard would clear about
-    // 20 ms after the second; with it, 50 ms after (the framework's timers may
-    // fire a few ms early, hence the margin).
+    // 20 ms after the second; with it, not before 50 ms after.
     bool checked = false;
     for (int attempt = 0; attempt < 5 && ! checked; ++attempt)
     {
+        testsupport::pumpUntil ([&] { return ! p.changeGuard; });
         p.sliderGroup->sendActionMessage ("volume_update");
-        ASSERT_TRUE (testsupport::pumpUntil ([&] { return p.changeGuard; }));
+        ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
         const auto first = juce::Time::getMillisecondCounter();
         testsupport::pumpUntil ([&] { return juce::Time::getMillisecondCounter() - first >= 30; });
 
         if (! p.changeGuard)
-        {
-            // The machine was too slow to send the second one in time.
-            testsupport::pumpFor (100);
-            continue;
-        }
+            continue; // the machine was too slow to send the second one in time
 
         const auto second = juce::Time::getMillisecondCounter();
         p.sliderGroup->sendActionMessage ("volume_update");
-
-        // Messages are delivered in order: once this one has run, so has the
-        // panel's second message.
-        bool delivered = false;
-        juce::MessageManager::callAsync ([&delivered] { delivered = true; });
-        ASSERT_TRUE (testsupport::pumpUntil ([&] { return delivered; }));
-
-        if (! p.changeGuard)
-        {
-            testsupport::pumpFor (100);
-            continue;
-        }
+        ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
 
         ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
-        EXPECT_GE (juce::Time::getMillisecondCounter() - second, 35u);
+        EXPECT_GE (juce::Time::getMillisecondCounter() - second, 49u);
         checked = true;
     }
     EXPECT_TRUE (checked);

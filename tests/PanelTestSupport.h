@@ -6,6 +6,9 @@
 #include "TestSupport.h"
 #include "panel/MainComponent.h"
 
+#include <memory>
+#include <optional>
+
 namespace paneltest
 {
 // A desktop window whose owned content is a freshly built panel.
@@ -41,6 +44,17 @@ struct PanelWindow
     std::unique_ptr<juce::DocumentWindow> window;
     MainComponent* panel = nullptr;
 };
+
+// Lets the message loop deliver every message posted so far, and returns what
+// probe() gives right after the last of them, before any later message (a
+// timer's, say) can change it.
+inline bool probeAfterPostedMessages (const std::function<bool()>& probe)
+{
+    auto result = std::make_shared<std::optional<bool>>();
+    juce::MessageManager::callAsync ([result, probe] { *result = probe(); });
+    testsupport::pumpUntil ([result] { return result->has_value(); }, 20000);
+    return result->value_or (false);
+}
 
 inline juce::Array<juce::ImageButton*> allButtons (MainComponent& p)
 {
