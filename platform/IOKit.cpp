@@ -18,6 +18,7 @@ struct __IOHIDManager : __CFObject
     bool onMainLoop = false;
     bool opened = false;
     bool reportedPresent = false;
+    bool enumerationPending = false;   // the present devices are yet to be reported
     UInt64 generation = 0;
 };
 
@@ -91,6 +92,7 @@ void reportPresentLater (State& s, IOHIDManagerRef manager)
     if (! isActive (s, manager) || manager->reportedPresent)
         return;
     manager->reportedPresent = true;
+    manager->enumerationPending = true;
     CFRetain (manager);
     postToMainLoop ([manager]
     {
@@ -100,6 +102,7 @@ void reportPresentLater (State& s, IOHIDManagerRef manager)
         {
             auto& st = state();
             Lock lock (st.mutex);
+            manager->enumerationPending = false;
             if (isActive (st, manager))
             {
                 cb = manager->matchingCallback;
@@ -140,17 +143,18 @@ IOHIDDeviceRef platform::makeHidDevice (const sim::HidDeviceSpec& spec)
     return device;
 }
 
+// A manager whose first report is still to come hears of changes through it.
 void platform::hidDeviceAdded (State& s, IOHIDDeviceRef device)
 {
     for (auto* m : s.managers)
-        if (isActive (s, m) && deviceMatches (m->matching, device))
+        if (isActive (s, m) && ! m->enumerationPending && deviceMatches (m->matching, device))
             postHidCall (s, m, m->matchingCallback, m->matchingContext, device);
 }
 
 void platform::hidDeviceRemoved (State& s, IOHIDDeviceRef device)
 {
     for (auto* m : s.managers)
-        if (isActive (s, m) && deviceMatches (m->matching, device))
+        if (isActive (s, m) && ! m->enumerationPending && deviceMatches (m->matching, device))
             postHidCall (s, m, m->removalCallback, m->removalContext, device);
 }
 
