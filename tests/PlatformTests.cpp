@@ -4,6 +4,7 @@
 
 #include "platform/SimulatedInterface.h"
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -139,12 +140,12 @@ TEST_F (Platform, RatesVolumesAndMute)
 }
 
 // The listener runs on the notification thread after the write returned; a
-// write that would wait for its listeners would keep the gate and time out here.
+// write that would wait for its listeners would leave the listener waiting in vain.
 TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
 {
     struct Seen
     {
-        std::timed_mutex gate;
+        std::atomic<bool> writeReturned { false };
         std::mutex mutex;
         std::vector<std::vector<AudioObjectPropertyAddress>> calls;
         std::thread::id thread;
@@ -154,9 +155,10 @@ TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
     auto listener = [] (AudioObjectID, UInt32 n, const AudioObjectPropertyAddress* a, void* data) -> OSStatus
     {
         auto* s = static_cast<Seen*> (data);
-        const bool got = s->gate.try_lock_for (std::chrono::seconds (3));
-        if (got)
-            s->gate.unlock();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (3);
+        while (! s->writeReturned && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        const bool got = s->writeReturned;
         std::lock_guard<std::mutex> lock (s->mutex);
         s->calls.emplace_back (a, a + n);
         s->thread = std::this_thread::get_id();
@@ -170,9 +172,8 @@ TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
     ASSERT_EQ (AudioObjectAddPropertyListener (out, &all, listener, &seen), noErr);
     ASSERT_EQ (AudioObjectAddPropertyListener (out, &all, listener, &seen), noErr);   // kept once
 
-    seen.gate.lock();
     EXPECT_EQ (sim::setVolumeDb (out, 2, -6.0f), noErr);
-    seen.gate.unlock();
+    seen.writeReturned = true;
     ASSERT_TRUE (sim::waitForNotifications());
 
     std::lock_guard<std::mutex> lock (seen.mutex);
