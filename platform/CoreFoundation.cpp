@@ -167,10 +167,11 @@ CFComparisonResult CFStringCompare (CFStringRef a, CFStringRef b, CFStringCompar
 
 CFStringRef __CFStringMakeConstantString (const char* cStr)
 {
+    // Never destroyed: constant strings live until the process ends.
     static std::mutex mutex;
-    static std::map<std::string, __CFString*> table;
+    static auto* table = new std::map<std::string, __CFString*>();
     std::lock_guard<std::mutex> lock (mutex);
-    auto& entry = table[cStr];
+    auto& entry = (*table)[cStr];
     if (entry == nullptr)
         entry = makeImmortalString (cStr);
     return entry;

@@ -160,8 +160,10 @@ void platform::hidDeviceRemoved (State& s, IOHIDDeviceRef device)
 
 void platform::releaseHidManagers (State& s)
 {
+    // The program may still hold its reference (and never give it back, as the
+    // platform allows): keep ours with the retired objects instead of releasing it.
     for (auto* m : s.managers)
-        CFRelease (m);
+        s.retired.push_back (m);
     s.managers.clear();
 }
 

@@ -168,6 +168,9 @@ struct State
     std::vector<HidDeviceEntry> hidDevices;
     int nextHidHandle = 1;
     std::vector<IOHIDManagerRef> managers;   // retained
+    // Objects a program keeps for its whole life (HID managers, power ports),
+    // kept here after a reset has forgotten them.
+    std::vector<CFTypeRef> retired;
 
     // power
     std::vector<PowerRegistration> powerRegistrations;

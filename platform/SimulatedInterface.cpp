@@ -145,6 +145,8 @@ void platform::populateDefaults (State& s)
     s.hidDevices.clear();
     s.nextHidHandle = 1;
     releaseHidManagers (s);
+    for (auto& r : s.powerRegistrations)
+        s.retired.push_back (r.notificationPort);
     s.powerRegistrations.clear();
     s.powerAnswers.clear();
     s.failPowerRegistration = false;
