@@ -32,6 +32,14 @@ struct EventLog
         log->entries.push_back (e);
     }
 
+    // As the panel receives events: under the message-thread lock.
+    static void lockingCallback (void* owner, void* reserved, Velk_CallbackEvent event)
+    {
+        const juce::MessageManagerLock lock;
+        static_cast<EventLog*> (owner)->lockedCount++;
+        callback (owner, reserved, event);
+    }
+
     std::vector<Entry> snapshot()
     {
         std::lock_guard<std::mutex> lock (mutex);
@@ -46,6 +54,7 @@ struct EventLog
 
     std::mutex mutex;
     std::vector<Entry> entries;
+    int lockedCount = 0;   // changed only under the message-thread lock
 };
 
 
@@ -552,7 +561,10 @@ TEST_F (DeviceLink, SampleRateWithoutTheInterfaceFailsAtOnce)
 
 TEST_F (DeviceLink, StressNotificationThreadAgainstMessageThread)
 {
-    arrive();
+    RegisterDeviceCallBacks (&log, &EventLog::lockingCallback);
+    ASSERT_TRUE (waitForArrivals (1));
+    in = sim::interfaceInputDevice();
+    out = sim::interfaceOutputDevice();
     std::atomic<bool> stop { false };
     std::thread otherProgram ([&]
     {
@@ -562,7 +574,7 @@ TEST_F (DeviceLink, StressNotificationThreadAgainstMessageThread)
             sim::setNominalSampleRate (i % 2 == 0 ? in : out, rates[i % 3]);
             sim::setVolumeDb (out, 1 + (UInt32) (i % 2), -(Float32) (i % 60));
             sim::setMute (out, i % 3 == 0);
-            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            std::this_thread::sleep_for (std::chrono::milliseconds (4));
         }
     });
 
@@ -584,6 +596,7 @@ TEST_F (DeviceLink, StressNotificationThreadAgainstMessageThread)
 
     ASSERT_TRUE (sim::waitForNotifications (10000));
     EXPECT_GT (log.count (eventPropertyChanged), 100);
+    EXPECT_EQ (log.lockedCount, (int) log.snapshot().size());
     EXPECT_EQ (sim::nominalSampleRate (in), sim::nominalSampleRate (out)) << "the listener keeps both sides together";
 }
 } // namespace
