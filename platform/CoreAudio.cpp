@@ -23,14 +23,21 @@ class NotificationThread
 public:
     NotificationThread() : thread ([this] { run(); }) {}
 
+    // At process exit: queued notifications are dropped. A listener call still
+    // running (one waiting for a message loop that has gone, say) is given a
+    // moment and then left to the end of the process rather than waited for.
     ~NotificationThread()
     {
-        {
-            Lock lock (state().mutex);
-            state().stopping = true;
-        }
-        state().changed.notify_all();
-        thread.join();
+        auto& s = state();
+        Lock lock (s.mutex);
+        s.stopping = true;
+        s.changed.notify_all();
+        const bool done = s.changed.wait_for (lock, std::chrono::seconds (1), [&] { return finished; });
+        lock.unlock();
+        if (done)
+            thread.join();
+        else
+            thread.detach();
     }
 
 private:
@@ -65,8 +72,11 @@ private:
                 --s.pendingNotifications;
             s.changed.notify_all();
         }
+        finished = true;
+        s.changed.notify_all();
     }
 
+    bool finished = false;   // guarded by the state's mutex
     std::thread thread;
 };
 
