@@ -42,7 +42,9 @@ constexpr float kMaxVolumeDb = 0.0f;
 // call in progress to end (running the message loop meanwhile when called on the
 // message thread), forgets HID managers and power registrations (callbacks
 // already posted to the message loop are dropped), and clears all listeners.
-// Afterwards the device link may be registered again.
+// Afterwards the device link may be registered again (tests that build
+// something which registers it should reset first, so that only one HID
+// manager reports the interface).
 void reset();
 
 // Waits until every notification queued so far (and those their listeners
@@ -56,7 +58,8 @@ bool waitForNotifications (int timeoutMs = 5000);
 
 // Plugs the interface in: its HID device appears at once (reported to opened
 // HID managers on the message loop); its two audio devices join the end of the
-// device list after the configured delay (at once for 0). No-op when plugged.
+// device list, with new ids, after the configured delay (at once for 0). No-op
+// when plugged.
 void plugInterface();
 // Unplugs it: its audio devices leave the list at once, then its HID device
 // goes (the removal is reported on the message loop). No-op when not plugged.
