@@ -30,6 +30,8 @@ void setPictures (LevelMeter2& meter, bool lit, bool unlit)
 TEST (ControlsLevelMeter, LogarithmicTargetsAndImmediateRise)
 {
     LevelMeter2 meter;
+    EXPECT_TRUE (meter.isTimerRunning());
+    EXPECT_EQ (meter.getTimerInterval(), 60);
     meter.stopTimer(); // ticks are driven by hand here
     EXPECT_EQ (meter.getWidth(), 110);
     EXPECT_EQ (meter.getHeight(), 110);
