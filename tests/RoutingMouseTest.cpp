@@ -332,3 +332,45 @@ TEST (RoutingMouse, UsableInsideADialogWindow)
     window->setVisible (false);
     window.reset();
 }
+
+TEST (RoutingMouse, ClearingWhileAWireIsHeldForgetsThatWire)
+{
+    EditorWindow w;
+    auto& src = node (w, kindWdm, 0, false);
+    w.dragLine (centreOf (src), centreOf (node (w, kindWdm, 0, true)));
+    ASSERT_EQ (w->getWires().size(), 1);
+
+    const auto p = pickPoint (w, *w->getWires()[0]);
+    w.move (p);
+    w.down (p);
+    ASSERT_EQ (w->getPendingStartNode(), &src);
+
+    // The owner clears the editor while the button is still held.
+    w->clearFRConnections();
+    EXPECT_EQ (w->getWires().size(), 0);
+
+    // A live wire elsewhere, likely in the block the deleted one left: the
+    // drag must not touch it.
+    juce::Image none, over;
+    VelkFRButton a (kindAsio, 0, "ASIOout1", none, over);
+    VelkFRButton b (kindAsio, 0, "ASIOin1", none, over);
+    b.isDestination = true;
+    auto probe = std::make_unique<VelkFRConnectionPath>();
+    probe->setAPath (&a, &b, { 10.0f, 10.0f });
+
+    // The drag goes on as a pending wire from the now free source.
+    auto& dest = node (w, kindAsio, 3, true);
+    w.drag ({ 320.0f, 60.0f });
+    w.drag (centreOf (dest));
+    w.up (centreOf (dest));
+
+    EXPECT_EQ (probe->sourceEnd, &a);
+    EXPECT_EQ (probe->destinationEnd, &b);
+    EXPECT_TRUE (a.occupied);
+    EXPECT_FALSE (probe->path.isEmpty());
+
+    ASSERT_EQ (w->getWires().size(), 1);
+    EXPECT_EQ (w->getWires()[0]->sourceEnd, &src);
+    EXPECT_EQ (w->getWires()[0]->destinationEnd, &dest);
+    EXPECT_TRUE (src.occupied);
+}
