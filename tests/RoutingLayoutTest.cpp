@@ -135,6 +135,8 @@ TEST (RoutingEditorLayout, WiresAreRebuiltFromNodeCornersOnLayout)
     auto q = quadraticOf (wire.path);
     ASSERT_TRUE (q.valid);
     EXPECT_EQ (q.start, juce::Point<float> (410.0f, 244.0f));
+    // Half the corner distance (504) to the right; 20 below, not scaled.
+    EXPECT_EQ (q.control, juce::Point<float> (644.0f, 246.0f));
     EXPECT_EQ (q.end, juce::Point<float> (914.0f, 244.0f));
 
     editor->setSize (524, 442);
@@ -146,11 +148,38 @@ TEST (RoutingEditorLayout, WiresAreRebuiltFromNodeCornersOnLayout)
     EXPECT_TRUE (editor->findNode (kindWdm, 0, false)->occupied);
 }
 
+TEST (RoutingEditorLayout, LeftwardWireBendsLeftByTheTruncatedCornerDistance)
+{
+    auto editor = routingtest::makeEditor();
+    FlexrouteSettings s;
+    s.wires.push_back ({ kindAsio, 0, kindWdm, 1 });  // corners (370, 113) -> (274, 159)
+    ASSERT_TRUE (editor->applySettings (s));
+    auto& wire = *editor->getWires()[0];
+
+    // Distance 106.45 is truncated to 106 before halving; the end lies to the
+    // left, so the bend goes left: 370 - 53.
+    editor->setSize (524, 442);
+    auto q = quadraticOf (wire.path);
+    ASSERT_TRUE (q.valid);
+    EXPECT_EQ (q.start, juce::Point<float> (379.0f, 122.0f));
+    EXPECT_EQ (q.control, juce::Point<float> (317.0f, 133.0f));
+    EXPECT_EQ (q.end, juce::Point<float> (283.0f, 168.0f));
+
+    // Corners (740, 226) -> (548, 318): distance 212.90 -> 212, bend 106.
+    editor->setSize (1048, 884);
+    q = quadraticOf (wire.path);
+    ASSERT_TRUE (q.valid);
+    EXPECT_EQ (q.control, juce::Point<float> (634.0f, 246.0f));
+}
+
 TEST (RoutingEditorLayout, PaintsPictureAndWires)
 {
     auto editor = routingtest::makeEditor();
     auto snap = editor->createComponentSnapshot (editor->getLocalBounds());
-    EXPECT_EQ (snap.getPixelAt (10, 10), juce::Colour (0xff202830));
+    const juce::Colour ground (0xff202830);
+    EXPECT_EQ (snap.getPixelAt (10, 10), ground);
+    // Nothing pending: the pending wire, a single point at the origin, shows nothing.
+    EXPECT_EQ (snap.getPixelAt (0, 0), ground);
 
     FlexrouteSettings s;
     s.wires.push_back ({ kindWdm, 0, kindAsio, 0 });
@@ -161,6 +190,13 @@ TEST (RoutingEditorLayout, PaintsPictureAndWires)
     EXPECT_EQ (snap.getPixelAt (457, 116), juce::Colours::red);
     const auto mid = routingtest::pointOnWire (*editor->getWires()[0]);
     EXPECT_EQ (snap.getPixelAt ((int) mid.x, (int) mid.y), juce::Colours::red);
+
+    // The curve is 5 pixels thick: its lowest point, (326.5, 127.5), runs
+    // level, so column 326 is covered from y 125 to 130 and no further.
+    for (int y : { 125, 126, 127, 128, 129 })
+        EXPECT_GT (snap.getPixelAt (326, y).getRed(), 0xc0) << y;
+    for (int y : { 124, 130 })
+        EXPECT_LT (snap.getPixelAt (326, y).getRed(), 0x80) << y;
 
     // Rescaled picture at a new size.
     editor->setSize (262, 221);
@@ -178,6 +214,8 @@ TEST (RoutingEditor, ClearRemovesWiresAndSwitchesTogglesOffWithoutRebuilding)
     ASSERT_TRUE (editor->applySettings (s));
     ASSERT_EQ (editor->getMixerState().entries[kindAsio][0].muted, 1);
 
+    // A node knocked off its spot goes back: clearing lays the editor out again.
+    editor->findNode (kindAsio, 0, false)->setBounds (1, 2, 3, 4);
     editor->clearFRConnections();
     EXPECT_EQ (editor->getWires().size(), 0);
     EXPECT_FALSE (editor->findNode (kindAsio, 0, false)->occupied);
