@@ -366,3 +366,74 @@ TEST (RoutingEditorLayout, UndecodablePictureLeavesTheLayoutAlone)
     FlexrouteDialog none (nullptr, 16895, {});
     EXPECT_EQ (none.getWidth(), 0);
 }
+
+namespace
+{
+// A picture whose every pixel tells where it lies and which picture it is in:
+// red and green the low bytes of x and y, blue the high bits and the tag.
+juce::Image coordinatePicture (int tag)
+{
+    juce::Image im (juce::Image::ARGB, routingtest::pictureWidth, routingtest::pictureHeight, false);
+    juce::Image::BitmapData data (im, juce::Image::BitmapData::writeOnly);
+    for (int y = 0; y < im.getHeight(); ++y)
+        for (int x = 0; x < im.getWidth(); ++x)
+            data.setPixelColour (x, y, juce::Colour ((juce::uint8) (x & 0xff), (juce::uint8) (y & 0xff),
+                                                     (juce::uint8) ((x >> 8) | ((y >> 8) << 2) | (tag << 4)), (juce::uint8) 0xff));
+    return im;
+}
+
+// The cut-out's size, and the picture and spot its top-left pixel came from.
+void expectCut (const juce::Image& cut, int tag, juce::Rectangle<int> spot)
+{
+    ASSERT_TRUE (cut.isValid());
+    EXPECT_EQ (cut.getBounds(), spot.withZeroOrigin()) << spot.toString();
+    const auto c = cut.getPixelAt (0, 0);
+    EXPECT_EQ (c.getBlue() >> 4, tag) << spot.toString();
+    EXPECT_EQ (c.getRed() | ((c.getBlue() & 3) << 8), spot.getX()) << spot.toString();
+    EXPECT_EQ (c.getGreen() | (((c.getBlue() >> 2) & 3) << 8), spot.getY()) << spot.toString();
+}
+} // namespace
+
+TEST (RoutingEditorLayout, CutOutsComeFromTheirSpotsAndGoToTheirButtons)
+{
+    constexpr int unlitTag = 1, litTag = 2;
+    auto images = FlexrouteImages::cutFrom (coordinatePicture (unlitTag), coordinatePicture (litTag));
+    expectCut (images.nodeHighlight, litTag, { 99, 159, 18, 18 });
+    expectCut (images.muteNormal, unlitTag, { 182, 73, 47, 30 });
+    expectCut (images.muteOver, litTag, { 356, 73, 47, 30 });
+    expectCut (images.muteDown, litTag, { 182, 73, 47, 30 });
+    expectCut (images.mixVirtual12Normal, unlitTag, { 22, 390, 155, 31 });
+    expectCut (images.mixVirtual12Down, litTag, { 22, 390, 155, 31 });
+    expectCut (images.mixVirtual34Normal, unlitTag, { 189, 390, 155, 31 });
+    expectCut (images.mixVirtual34Down, litTag, { 189, 390, 155, 31 });
+
+    const auto& p = routingtest::Pictures::get();
+    FlexrouteDialog editor (p.unlitPng.getData(), (int) p.unlitPng.getSize(), images);
+
+    // Images compare equal when they share their pixels.
+    for (auto* mute : { &editor.getMuteWdmToggle(), &editor.getMuteAsioToggle() })
+    {
+        EXPECT_TRUE (mute->getNormalImage() == images.muteNormal) << mute->getName();
+        EXPECT_TRUE (mute->getOverImage() == images.muteOver) << mute->getName();
+        EXPECT_TRUE (mute->getDownImage() == images.muteDown) << mute->getName();
+    }
+
+    // The mix toggles have no over image of their own: the normal one stands in.
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getNormalImage() == images.mixVirtual12Normal);
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getOverImage() == images.mixVirtual12Normal);
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getDownImage() == images.mixVirtual12Down);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getNormalImage() == images.mixVirtual34Normal);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getOverImage() == images.mixVirtual34Normal);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getDownImage() == images.mixVirtual34Down);
+
+    // Every node: no normal image, the highlight when the pointer is over it
+    // or it is down.
+    for (int i = 0; i < 26; ++i)
+    {
+        auto* n = dynamic_cast<VelkFRButton*> (editor.getChildComponent (i));
+        ASSERT_NE (n, nullptr);
+        EXPECT_FALSE (n->getNormalImage().isValid()) << n->getName();
+        EXPECT_TRUE (n->getOverImage() == images.nodeHighlight) << n->getName();
+        EXPECT_TRUE (n->getDownImage() == images.nodeHighlight) << n->getName();
+    }
+}
