@@ -132,38 +132,62 @@ TEST (RoutingMouse, RefusalsLeaveNoWire)
     EXPECT_EQ (m.entries[kindWdm][5].feedCount, 0);
 }
 
-TEST (RoutingMouse, ReleaseOnStartNodeOrBackgroundCancels)
+TEST (RoutingMouse, ReleaseOnStartNodeOrBackgroundCancelsAndRebuilds)
 {
     EditorWindow w;
     auto& asioOut2 = node (w, kindAsio, 1, false);
+    const auto& m = w->getMixerState();
+
+    // A wire whose mute reaches the record only through a rebuild.
+    w.dragLine (centreOf (node (w, kindAsio, 0, false)), centreOf (node (w, kindWdm, 0, true)));
+    ASSERT_EQ (w->getWires().size(), 1);
     w->getMuteAsioToggle().setToggleState (true, juce::dontSendNotification);
+    ASSERT_EQ (m.entries[kindAsio][0].muted, 0);
 
-    // Out and back onto the start node.
-    w.move (centreOf (asioOut2));
-    w.down (centreOf (asioOut2));
+    // Out and back onto the start node. On the way the pending wire shows in
+    // orange, bending 20 below the press and half the distance towards the pointer.
+    const auto from = centreOf (asioOut2);
+    const juce::Point<float> far { 300.0f, 250.0f };
+    w.move (from);
+    w.down (from);
     EXPECT_EQ (w->getPendingStartNode(), &asioOut2);
-    w.drag ({ 300.0f, 250.0f });
-    w.drag (centreOf (asioOut2));
-    w.up (centreOf (asioOut2));
-    EXPECT_EQ (w->getPendingStartNode(), nullptr);
-    EXPECT_EQ (w->getWires().size(), 0);
-    EXPECT_FALSE (asioOut2.occupied);
+    w.drag (far);
+    const juce::Point<float> control { from.x - from.getDistanceFrom (far) * 0.5f, from.y + 20.0f };
+    const auto halfway = (from + control * 2.0f + far) / 4.0f;
+    auto snap = w->createComponentSnapshot (w->getLocalBounds());
+    EXPECT_EQ (snap.getPixelAt ((int) halfway.x, (int) halfway.y), juce::Colours::orange) << halfway.toString();
 
-    // Onto the background, then the pointer goes over a destination: no wire.
-    w.dragLine (centreOf (asioOut2), { 320.0f, 60.0f });
+    w.drag (from);
+    w.up (from);
     EXPECT_EQ (w->getPendingStartNode(), nullptr);
-    w.move (centreOf (node (w, kindWdm, 0, true)));
-    EXPECT_EQ (w->getWires().size(), 0);
-    EXPECT_TRUE (isMixerStateClear (w->getMixerState()));
+    EXPECT_EQ (w->getWires().size(), 1);
+    EXPECT_FALSE (asioOut2.occupied);
+    EXPECT_EQ (m.entries[kindAsio][1].routed, 0);
+    EXPECT_EQ (m.entries[kindAsio][0].muted, 1);
+
+    // Cancelled on the background: nothing pending is drawn any more.
+    snap = w->createComponentSnapshot (w->getLocalBounds());
+    EXPECT_NE (snap.getPixelAt ((int) halfway.x, (int) halfway.y), juce::Colours::orange);
+
+    // Onto the background, then the pointer goes over a destination: no
+    // wire, and the release rebuilt the record.
+    w->getMuteAsioToggle().setToggleState (false, juce::dontSendNotification);
+    w.dragLine (from, { 320.0f, 60.0f });
+    EXPECT_EQ (w->getPendingStartNode(), nullptr);
+    EXPECT_EQ (m.entries[kindAsio][0].muted, 0);
+    w.move (centreOf (node (w, kindWdm, 1, true)));
+    EXPECT_EQ (w->getWires().size(), 1);
+    EXPECT_EQ (m.entries[kindAsio][1].routed, 0);
 
     // Released outside the window: kept until the next enter, which is the
     // editor's own when the pointer comes back over the background.
-    w.dragLine (centreOf (asioOut2), { 600.0f, 200.0f });
+    w.dragLine (from, { 600.0f, 200.0f });
     EXPECT_EQ (w->getPendingStartNode(), &asioOut2);
     w.move (background);
     EXPECT_EQ (w->getPendingStartNode(), nullptr);
-    w.move (centreOf (node (w, kindWdm, 0, true)));
-    EXPECT_EQ (w->getWires().size(), 0);
+    w.move (centreOf (node (w, kindWdm, 1, true)));
+    EXPECT_EQ (w->getWires().size(), 1);
+    EXPECT_FALSE (asioOut2.occupied);
 }
 
 TEST (RoutingMouse, PickFlashEndsAtReleaseOrAfter200ms)
@@ -373,4 +397,59 @@ TEST (RoutingMouse, ClearingWhileAWireIsHeldForgetsThatWire)
     EXPECT_EQ (w->getWires()[0]->sourceEnd, &src);
     EXPECT_EQ (w->getWires()[0]->destinationEnd, &dest);
     EXPECT_TRUE (src.occupied);
+}
+
+TEST (RoutingMouse, PickReachesFivePixelsAndDeleteTenAboveAndBelow)
+{
+    EditorWindow w;
+    w.dragLine (centreOf (node (w, kindWdm, 0, false)), centreOf (node (w, kindAsio, 0, true)));
+    ASSERT_EQ (w->getWires().size(), 1);
+    auto& wire = *w->getWires()[0];
+
+    // Both ends on one row: the curve runs level at its lowest point, halfway.
+    const auto q = quadraticOf (wire.path);
+    ASSERT_TRUE (q.valid);
+    ASSERT_EQ (q.start.y, q.end.y);
+    const auto low = (q.start + q.control * 2.0f + q.end) / 4.0f;
+    const auto at = [low] (float dy) { return juce::Point<float> (low.x, low.y + dy); };
+    ASSERT_EQ (w->getComponentAt (at (-12.5f)), w.editor.get());
+    ASSERT_EQ (w->getComponentAt (at (12.5f)), w.editor.get());
+
+    // The framework joins presses less than 8 pixels and 400 ms apart into
+    // one double click; presses closer than that are kept apart in time.
+    const auto press = [&w] (juce::Point<float> p)
+    {
+        w.move (p);
+        w.down (p);
+    };
+
+    for (float side : { -1.0f, 1.0f })
+    {
+        SCOPED_TRACE (side < 0 ? "above" : "below");
+
+        // 8 pixels off: too far for a pick.
+        press (at (8.0f * side));
+        EXPECT_EQ (w->getPendingStartNode(), nullptr);
+        EXPECT_EQ (wire.colour, juce::Colours::red);
+        w.up (at (8.0f * side));
+
+        // 3.5 pixels off: picked.
+        testsupport::pumpFor (600);
+        press (at (3.5f * side));
+        EXPECT_EQ (w->getPendingStartNode(), wire.sourceEnd);
+        EXPECT_EQ (wire.colour, juce::Colours::blueviolet);
+        w.up (at (3.5f * side));
+
+        // 12.5 pixels off: too far for a delete.
+        w.click (at (12.5f * side));
+        w.click (at (12.5f * side));
+        ASSERT_EQ (w->getWires().size(), 1);
+    }
+
+    // 8 pixels off: deleted.
+    testsupport::pumpFor (600);
+    w.click (at (8.0f));
+    w.click (at (8.0f));
+    EXPECT_EQ (w->getWires().size(), 0);
+    EXPECT_FALSE (w->findNode (kindWdm, 0, false)->occupied);
 }
