@@ -437,3 +437,38 @@ TEST (RoutingEditorLayout, CutOutsComeFromTheirSpotsAndGoToTheirButtons)
         EXPECT_TRUE (n->getDownImage() == images.nodeHighlight) << n->getName();
     }
 }
+
+TEST (RoutingEditorLayout, ToggleTakesItsDesignSizeFromTheFirstImageWithASize)
+{
+    auto editor = routingtest::makeEditor();
+    juce::Image none;
+    juce::Image over (juce::Image::ARGB, 10, 20, true);
+    juce::Image down (juce::Image::ARGB, 30, 40, true);
+
+    VelkImageButton overSized ("overSized");
+    overSized.setToggleState (true, juce::dontSendNotification);
+    editor->configImageToggleButtons (&overSized, 50, 60, none, over, down);
+    EXPECT_EQ (overSized.designWidth, 10);
+    EXPECT_EQ (overSized.designHeight, 20);
+    EXPECT_EQ (overSized.designX, 50);
+    EXPECT_EQ (overSized.designY, 60);
+    EXPECT_EQ (overSized.designYOffset, 0);
+    EXPECT_EQ (overSized.getBounds(), juce::Rectangle<int> (50, 60, 10, 20));
+    EXPECT_EQ (overSized.getParentComponent(), editor.get());
+    EXPECT_TRUE (overSized.isVisible());
+    EXPECT_TRUE (overSized.isAlwaysOnTop());
+    EXPECT_TRUE (overSized.getClickingTogglesState());
+    EXPECT_FALSE (overSized.getToggleState());
+
+    VelkImageButton downSized ("downSized");
+    editor->configImageToggleButtons (&downSized, 5, 6, none, none, down);
+    EXPECT_EQ (downSized.getBounds(), juce::Rectangle<int> (5, 6, 30, 40));
+
+    // Clicking it rebuilds the record like any other button.
+    FlexrouteSettings s;
+    s.wires.push_back ({ kindWdm, 0, kindAsio, 0 });
+    ASSERT_TRUE (editor->applySettings (s));
+    editor->getMuteWdmToggle().setToggleState (true, juce::dontSendNotification);
+    overSized.setToggleState (true, juce::sendNotificationSync);
+    EXPECT_EQ (editor->getMixerState().entries[kindWdm][0].muted, 1);
+}
