@@ -476,11 +476,15 @@ void FlexrouteDialog::mouseEnter (const juce::MouseEvent& e)
 {
     auto* node = nodeOf (e);
 
+    // Neither end may be a source that already carries its wire. The start
+    // is one when a picked wire was released without being dragged off it
+    // at a spot that the release test puts over a node or toggle.
     if (dragStartNode != nullptr
         && ! isMouseButtonDown (false)
         && node != nullptr
         && node->isDestination != dragStartNode->isDestination
         && ! node->occupied
+        && ! dragStartNode->occupied
         && dragStart.x != 0.0f && dragStart.y != 0.0f)
     {
         auto* wire = new VelkFRConnectionPath();

@@ -457,3 +457,47 @@ TEST (RoutingMouse, PickReachesFivePixelsAndDeleteTenAboveAndBelow)
     EXPECT_EQ (w->getWires().size(), 0);
     EXPECT_FALSE (w->findNode (kindWdm, 0, false)->occupied);
 }
+
+// A release that the editor places on a node while the framework places it on
+// the background (within half a pixel of the node's right edge) keeps a
+// picked wire pending. Entering a node afterwards must not give the wire's
+// still occupied source a second wire.
+TEST (RoutingMouse, PickedButUnmovedWireNeverGivesItsSourceASecondWire)
+{
+    EditorWindow w;
+    auto& src = node (w, kindAsio, 0, false);
+    auto& asioIn3 = node (w, kindAsio, 2, true);
+    w.dragLine (centreOf (src), centreOf (node (w, kindAsio, 5, true)));
+    ASSERT_EQ (w->getWires().size(), 1);
+
+    // The curve bends out to the right beyond its end and passes the right
+    // edge of the third "ASIOin" node; find it there.
+    const auto q = quadraticOf (w->getWires()[0]->path);
+    ASSERT_TRUE (q.valid);
+    const auto edge = asioIn3.getBounds().toFloat();
+    juce::Point<float> p;
+    for (int i = 0; i <= 10000 && p.isOrigin(); ++i)
+    {
+        const float t = (float) i / 10000.0f;
+        const auto b = q.start * ((1 - t) * (1 - t)) + q.control * (2 * t * (1 - t)) + q.end * (t * t);
+        if (b.y > edge.getY() + 2 && b.y < edge.getBottom() - 2 && std::abs (b.x - (edge.getRight() - 0.25f)) < 0.05f)
+            p = { edge.getRight() - 0.25f, b.y };
+    }
+    ASSERT_FALSE (p.isOrigin());
+    ASSERT_EQ (w->getComponentAt (p), w.editor.get());
+    ASSERT_EQ (w->getComponentAt (p.toInt().toFloat()), &asioIn3);
+
+    w.move (p);
+    w.down (p);
+    ASSERT_EQ (w->getPendingStartNode(), &src);
+    w.up (p);
+    ASSERT_EQ (w->getPendingStartNode(), &src);  // kept: released "over" a node
+
+    w.move (centreOf (asioIn3));
+    EXPECT_EQ (w->getPendingStartNode(), nullptr);
+    EXPECT_EQ (w->getWires().size(), 1);
+    EXPECT_TRUE (src.occupied);
+    const auto& m = w->getMixerState();
+    EXPECT_EQ (m.entries[kindAsio][0].targetChannel, 5);
+    EXPECT_EQ (m.entries[kindAsio][2].feedCount, 0);
+}
