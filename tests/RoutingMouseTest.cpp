@@ -167,7 +167,7 @@ TEST (RoutingMouse, ReleaseOnStartNodeOrBackgroundCancelsAndRebuilds)
     EXPECT_EQ (m.entries[kindAsio][1].routed, 0);
     EXPECT_EQ (m.entries[kindAsio][0].muted, 1);
 
-    // Cancelled on the background: nothing pending is drawn any more.
+    // Cancelled: nothing pending is drawn any more.
     snap = w->createComponentSnapshot (w->getLocalBounds());
     EXPECT_NE (snap.getPixelAt ((int) halfway.x, (int) halfway.y), juce::Colours::orange);
 
