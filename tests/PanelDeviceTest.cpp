@@ -281,9 +281,16 @@ TEST_F (PanelDevice, MuteClickWritesTheMute)
     auto& p = openPanel();
     ASSERT_TRUE (arrive (p));
 
+    // The click sets the change guard, which holds for at least 50 ms.
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
+    const auto beforeClick = juce::Time::getMillisecondCounter();
     p.muteButton->triggerClick();
-    ASSERT_TRUE (testsupport::pumpUntil ([&] { return sim::isMuted (out()); }));
+    ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
+    EXPECT_TRUE (sim::isMuted (out()));
     EXPECT_TRUE (p.muteButton->getToggleState());
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
+    EXPECT_GE (juce::Time::getMillisecondCounter() - beforeClick, 50u);
+    EXPECT_FALSE (p.isTimerRunning (MainComponent::timerChangeGuard));
 
     p.muteButton->triggerClick();
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! sim::isMuted (out()); }));

@@ -58,7 +58,7 @@ TEST (PanelLayout, ConstructionWritesGrossTwiceAndStartsDisabled)
     EXPECT_EQ (words, "gross\ngross\n");
 
     auto& p = *w->panel;
-    EXPECT_GT (p.menuBarHeight, 0);
+    EXPECT_EQ (p.menuBarHeight, 24); // the in-window menu bar
     EXPECT_EQ (p.getWidth(), 438);
     EXPECT_EQ (p.getHeight(), 580 + p.menuBarHeight);
     EXPECT_EQ (p.backgroundDesignWidth, 438.0);
