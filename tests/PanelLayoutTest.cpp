@@ -294,10 +294,12 @@ TEST (PanelDialogs, AboutCloseButtonEndsOnlyAModalState)
     auto& dialog = *w.panel->aboutDialogWindow;
     auto& about = *w.panel->aboutWindow;
 
-    // Not modal: a click changes nothing.
+    // Not modal: a click changes nothing; the shown dialog stays shown.
+    dialog.setVisible (true);
     about.closeButton->triggerClick();
     testsupport::pumpFor (50);
     EXPECT_FALSE (dialog.isCurrentlyModal());
+    EXPECT_TRUE (dialog.isVisible());
 
     dialog.setVisible (true);
     dialog.enterModalState (false);
