@@ -2,7 +2,7 @@
 #include "panel/MainComponent.h"
 #include "panel/AboutWindow.h"
 #include "panel/MainMenu.h"
-#include "controls/VelkRounding.h"
+#include "controls/VelkImageButton.h"
 #include "routing/FRDialog.h"
 #include "VelkBinaryData.h"
 
@@ -89,8 +89,10 @@ juce::Image rescaledCopy (const juce::Image& source, int width, int height)
     if (! source.isValid() || width <= 0 || height <= 0)
         return {};
 
-    auto copy = source.createCopy();
-    return copy.rescaled (width, height, juce::Graphics::highResamplingQuality);
+    // rescaled() already gives new pixels, except at the source's own size,
+    // where it hands back the (cached) source itself.
+    auto scaled = source.rescaled (width, height, juce::Graphics::highResamplingQuality);
+    return scaled == source ? scaled.createCopy() : scaled;
 }
 } // namespace
 
@@ -404,45 +406,15 @@ void MainComponent::resized()
 
         // Thumbs follow the panel's scale.
         if (auto* look = sliderGroup->sliderLookAndFeel)
-        {
-            const int tw = roundHalfEven (look->thumbDesignWidth * sx);
-            const int th = roundHalfEven (look->thumbDesignHeight * sy);
-
-            look->currentThumb = look->currentThumbSource.isValid() && tw > 0 && th > 0
-                                     ? look->currentThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
-                                     : juce::Image();
-            look->unlinkedThumb = look->unlinkedThumbSource.isValid() && tw > 0 && th > 0
-                                      ? look->unlinkedThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
-                                      : juce::Image();
-            look->linkedThumb = look->linkedThumbSource.isValid() && tw > 0 && th > 0
-                                    ? look->linkedThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
-                                    : juce::Image();
-
-            if (look->linkedThumb.isValid() && look->markLinkedThumb)
-            {
-                // Draw on a private copy: the rescaled image may share its
-                // pixels with the cached source.
-                look->linkedThumb = look->linkedThumb.createCopy();
-                const auto iw = (float) look->linkedThumb.getWidth();
-                const auto hh = (float) (look->linkedThumb.getHeight() / 2);
-                juce::Graphics g (look->linkedThumb);
-                g.setColour (juce::Colours::red);
-                g.drawLine (1.0f, hh, iw - 1.0f, hh, 0.5f);
-            }
-        }
+            look->rescaleThumbs (roundHalfEven (look->thumbDesignWidth * sx),
+                                 roundHalfEven (look->thumbDesignHeight * sy));
     }
 
     // The pair itself.
     const bool thumbsRescaled = faderHeight != 0 && sliderGroup->sliderLookAndFeel != nullptr;
-    {
-        const auto& group = *sliderGroup;
-        const double left = group.designX * sx;
-        const double top = group.designY * sy;
-        sliderGroup->setBounds (roundHalfEven (left),
-                                roundHalfEven (top) + group.designYOffset,
-                                roundHalfEven ((group.designWidth + group.designX) * sx - left),
-                                roundHalfEven ((group.designHeight + group.designY) * sy - top));
-    }
+    sliderGroup->setBounds (scaledDesignBounds (sliderGroup->designX, sliderGroup->designY,
+                                                sliderGroup->designWidth, sliderGroup->designHeight,
+                                                sliderGroup->designYOffset, sx, sy));
 
     // The thumbs' size sets the faders' travel: let them lay out again even
     // when the pair kept its size.

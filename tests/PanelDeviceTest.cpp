@@ -276,14 +276,45 @@ TEST_F (PanelDevice, RefreshSkippedUnderTheGuardIsMadeUpWhenItEnds)
     }));
 }
 
+TEST_F (PanelDevice, ArrivalUnderTheGuardKeepsTheFadersButReadsMuteAndLabels)
+{
+    auto& p = openPanel();
+    ASSERT_TRUE (arrive (p));
+
+    // The user has the faders at -10 / -12 dB and the guard is held, while
+    // the interface reports other values.
+    sim::setVolumeDb (out(), 1, -30.0f);
+    sim::setVolumeDb (out(), 2, -31.0f);
+    sim::setMute (out(), true);
+    p.sliderGroup->leftSlider.setValue (-10.0, juce::dontSendNotification);
+    p.sliderGroup->rightSlider.setValue (-12.0, juce::dontSendNotification);
+    p.changeGuard = true;
+
+    MainComponent::OnApiCallback (&p, nullptr, eventDeviceArrived);
+    EXPECT_EQ (left (p), -10.0);
+    EXPECT_EQ (right (p), -12.0);
+    EXPECT_TRUE (p.muteButton->getToggleState());
+    EXPECT_EQ (p.leftLevelLabel->getText(), "-10 dB");
+    EXPECT_EQ (p.rightLevelLabel->getText(), "-12 dB");
+    EXPECT_TRUE (p.isTimerRunning (MainComponent::timerRefreshFromDevice));
+    p.changeGuard = false;
+}
+
 TEST_F (PanelDevice, MuteClickWritesTheMute)
 {
     auto& p = openPanel();
     ASSERT_TRUE (arrive (p));
 
+    // The click sets the change guard, which holds for at least 50 ms.
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
+    const auto beforeClick = juce::Time::getMillisecondCounter();
     p.muteButton->triggerClick();
-    ASSERT_TRUE (testsupport::pumpUntil ([&] { return sim::isMuted (out()); }));
+    ASSERT_TRUE (paneltest::probeAfterPostedMessages ([&] { return p.changeGuard; }));
+    EXPECT_TRUE (sim::isMuted (out()));
     EXPECT_TRUE (p.muteButton->getToggleState());
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard; }));
+    EXPECT_GE (juce::Time::getMillisecondCounter() - beforeClick, 50u);
+    EXPECT_FALSE (p.isTimerRunning (MainComponent::timerChangeGuard));
 
     p.muteButton->triggerClick();
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! sim::isMuted (out()); }));

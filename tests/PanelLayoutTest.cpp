@@ -58,7 +58,7 @@ TEST (PanelLayout, ConstructionWritesGrossTwiceAndStartsDisabled)
     EXPECT_EQ (words, "gross\ngross\n");
 
     auto& p = *w->panel;
-    EXPECT_GT (p.menuBarHeight, 0);
+    EXPECT_EQ (p.menuBarHeight, 24); // the in-window menu bar
     EXPECT_EQ (p.getWidth(), 438);
     EXPECT_EQ (p.getHeight(), 580 + p.menuBarHeight);
     EXPECT_EQ (p.backgroundDesignWidth, 438.0);
@@ -178,6 +178,24 @@ TEST (PanelLayout, ButtonsShowTheirPartOfThePicture)
         EXPECT_EQ (down.getPixelAt (x, y), p.backgroundDown.getPixelAt (area.getX() + x, area.getY() + y));
     }
 
+    // The panel paints its picture below the menu bar.
+    {
+        // A corner with no child on it, whose picture is not flat (so a
+        // picture drawn at the wrong height would show).
+        const int m = p.menuBarHeight;
+        const juce::Rectangle<int> corner (0, 0, 90, 110);
+        auto panelShot = p.createComponentSnapshot (corner.translated (0, m));
+        int mismatches = 0, shiftedMismatches = 0;
+        for (int y = 0; y < corner.getHeight(); ++y)
+            for (int x = 0; x < corner.getWidth(); ++x)
+            {
+                mismatches += panelShot.getPixelAt (x, y) != p.backgroundNormal.getPixelAt (x, y) ? 1 : 0;
+                shiftedMismatches += panelShot.getPixelAt (x, y) != p.backgroundNormal.getPixelAt (x, y + m) ? 1 : 0;
+            }
+        EXPECT_EQ (mismatches, 0);
+        ASSERT_GT (shiftedMismatches, 0);
+    }
+
     // A ticked button draws the lit part of the picture in the window.
     b->setToggleState (true, juce::dontSendNotification);
     auto shot = p.createComponentSnapshot (b->getBounds());
@@ -276,10 +294,12 @@ TEST (PanelDialogs, AboutCloseButtonEndsOnlyAModalState)
     auto& dialog = *w.panel->aboutDialogWindow;
     auto& about = *w.panel->aboutWindow;
 
-    // Not modal: a click changes nothing.
+    // Not modal: a click changes nothing; the shown dialog stays shown.
+    dialog.setVisible (true);
     about.closeButton->triggerClick();
     testsupport::pumpFor (50);
     EXPECT_FALSE (dialog.isCurrentlyModal());
+    EXPECT_TRUE (dialog.isVisible());
 
     dialog.setVisible (true);
     dialog.enterModalState (false);
