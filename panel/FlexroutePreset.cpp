@@ -1,4 +1,5 @@
 #include "panel/FlexroutePreset.h"
+#include "routing/FRDialog.h"
 
 namespace
 {
@@ -262,6 +263,89 @@ bool FlexroutePreset::writeFile (const juce::File& file, juce::String& error) co
     if (! temp.overwriteTargetFileWithTemporary())
     {
         error = "The file " + file.getFullPathName() + " cannot be replaced.";
+        return false;
+    }
+    return true;
+}
+
+//==============================================================================
+namespace
+{
+struct NodeFamily
+{
+    const char* prefix;
+    int kind;
+    int channels;
+    bool destination;
+};
+
+// The routing editor's port nodes (kinds: 0 WDM, 2 ASIO, 3 physical input).
+constexpr NodeFamily nodeFamilies[] = {
+    { "PhysicIn", 3, 2, false }, { "WDMout", 0, 6, false }, { "ASIOout", 2, 6, false },
+    { "WDMin", 0, 6, true },     { "ASIOin", 2, 6, true },
+};
+} // namespace
+
+juce::String FlexroutePreset::nodeName (int kind, int channel, bool destination)
+{
+    for (auto& f : nodeFamilies)
+        if (f.kind == kind && f.destination == destination && channel >= 0 && channel < f.channels)
+            return f.prefix + juce::String (channel + 1);
+    return {};
+}
+
+bool FlexroutePreset::portOf (const juce::String& name, int& kind, int& channel, bool& destination)
+{
+    for (auto& f : nodeFamilies)
+    {
+        if (isNodeName (name, f.prefix, f.channels))
+        {
+            kind = f.kind;
+            channel = name.getLastCharacter() - '1';
+            destination = f.destination;
+            return true;
+        }
+    }
+    return false;
+}
+
+FlexroutePreset FlexroutePreset::fromEditor (const FlexrouteDialog& editor)
+{
+    const auto settings = editor.getSettings();
+    FlexroutePreset preset;
+    for (auto& w : settings.wires)
+        preset.wires.push_back ({ nodeName (w.sourceKind, w.sourceChannel, false),
+                                  nodeName (w.destinationKind, w.destinationChannel, true) });
+    preset.toggles = { settings.muteWdm, settings.muteAsio, settings.mixVirtual12, settings.mixVirtual34 };
+    return preset;
+}
+
+bool FlexroutePreset::applyTo (FlexrouteDialog& editor, juce::String& error) const
+{
+    juce::String why;
+    if (! isValid (&why))
+    {
+        error = why + ".";
+        return false;
+    }
+
+    FlexrouteSettings settings;
+    for (auto& w : wires)
+    {
+        FlexrouteWire wire;
+        bool sourceIsDestination = true, destinationIsDestination = false;
+        portOf (w.source, wire.sourceKind, wire.sourceChannel, sourceIsDestination);
+        portOf (w.destination, wire.destinationKind, wire.destinationChannel, destinationIsDestination);
+        settings.wires.push_back (wire);
+    }
+    settings.muteWdm = toggles[0];
+    settings.muteAsio = toggles[1];
+    settings.mixVirtual12 = toggles[2];
+    settings.mixVirtual34 = toggles[3];
+
+    if (! editor.applySettings (settings))
+    {
+        error = "The routing editor did not take every wire.";
         return false;
     }
     return true;

@@ -35,6 +35,9 @@
 #include <array>
 #include <vector>
 
+class FlexrouteDialog;
+class MainComponent;
+
 struct FlexroutePreset
 {
     struct Wire
@@ -77,4 +80,33 @@ struct FlexroutePreset
     // Writes the file through a temporary file beside it, so the target is
     // either the old file or the complete new one.
     bool writeFile (const juce::File& file, juce::String& error) const;
+
+    // Node names and ports: "WDMout3" is kind 0, channel 2, a source.
+    static juce::String nodeName (int kind, int channel, bool destination);
+    static bool portOf (const juce::String& name, int& kind, int& channel, bool& destination);
+
+    // The routing editor's wires and toggles.
+    static FlexroutePreset fromEditor (const FlexrouteDialog& editor);
+    // Replaces the editor's wires and toggles and rebuilds its record. A
+    // preset that is not valid is refused first and changes nothing.
+    bool applyTo (FlexrouteDialog& editor, juce::String& error) const;
 };
+
+// The "Load" and "Save" commands of the routing menu (with the panel's
+// settings store and routing editor).
+namespace PresetCommands
+{
+// The folder a chooser starts in: that of "LastFRSettingsFilePath" (or the
+// nearest existing folder above it), by default the settings folder.
+juce::File lastFolder (MainComponent& panel);
+
+// Opens the file chooser ("Select preset file" / "Select or create file to
+// save the settings", "*.QuibraFlexroute") and loads or saves the chosen file.
+void choose (MainComponent& panel, bool save);
+
+// Save / load one file; on success remembers it under
+// "LastFRSettingsFilePath", on failure tells the user (an alert) and changes
+// nothing.
+bool save (MainComponent& panel, const juce::File& file);
+bool load (MainComponent& panel, const juce::File& file);
+} // namespace PresetCommands
