@@ -415,13 +415,15 @@ TEST (AppPresetCommands, BadFilesAreRefusedWithAMessageAndChangeNothing)
         out.writeRepeatedByte ('#', 70 * 1024);
     }
 
+    const auto lastPath = p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath");
+
     for (auto& f : { truncated, foreign, huge })
     {
         EXPECT_FALSE (PresetCommands::load (p, f)) << f.getFileName();
         const auto after = editor.getSettings();
         ASSERT_EQ (after.wires.size(), 1u) << f.getFileName();
         EXPECT_TRUE (after.wires[0] == wired.wires[0]);
-        EXPECT_TRUE (p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath").isEmpty());
+        EXPECT_EQ (p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath"), lastPath);
 
         // The user is told, in a message box.
         EXPECT_TRUE (testsupport::pumpUntil ([] { return findAlertWindow() != nullptr; }));

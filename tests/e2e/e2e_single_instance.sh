@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# A second launch hands its command line to the running panel and ends; the
+# running panel comes to the front, and with "/defaults" resets and forgets
+# its position.
+source "$(dirname "$0")/lib.sh" "$@"
+
+start_app
+measure_menu_bar
+FIRST_PID=$APP_PID
+
+# Something above the main window: the About window (Help > About).
+geometry "$WID"
+MX=$X; MY=$Y
+read -r -a ITEMS <<< "$(menu_bar_items | tr '\n' ' ')"
+BOX=$(open_popup $(( MX + ITEMS[2] )) $(( MY + M / 2 )))
+read -r BX BY BW BH <<< "$BOX"
+read -r -a ROWS <<< "$(popup_rows $BOX)"
+xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+wait_for 'xdotool search --onlyvisible --name "^About Quibra$" >/dev/null' 10 || fail "no About window"
+AWID=$(xdotool search --onlyvisible --name "^About Quibra$" | head -n 1)
+
+# Stacking order, bottom to top, of the top-level windows.
+stack_index()
+{
+    xwininfo -root -children | awk '/^ +0x/ { print $1 }' | grep -n -x "$(printf '0x%x' "$1")" | cut -d: -f1
+}
+sleep 0.5
+[ "$(stack_index "$AWID")" -gt "$(stack_index "$WID")" ] || fail "the About window is not above the main window"
+
+# Light 96 kHz and move the window, so the reset shows.
+click_in "$WID" $(( 329 * 737 / 1000 )) $(( M + 435 * 541 / 1000 ))
+xdotool windowmove "$WID" 30 40
+sleep 0.5
+
+# Second launch with "/defaults": ends at once...
+start=$(date +%s)
+timeout 30 "$APP" /defaults 2> "$WORK/second.txt" || fail "the second launch failed ($?)"
+end=$(date +%s)
+note "second launch ended after $(( end - start )) s"
+kill -0 "$FIRST_PID" || fail "the first instance is gone"
+expect_eq "$(xdotool search --name "^$TITLE\$" | wc -l)" 1 "main windows on the display"
+
+# ... and the running panel comes to the front, centred again, at 48000 Hz.
+wait_for '[ "$(stack_index "$WID")" -gt "$(stack_index "$AWID")" ]' 10 || fail "the main window did not come to the front"
+geometry "$WID"
+expect_eq "$X,$Y" "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" "re-centred after /defaults"
+shot "$WORK/reset.png"
+g48=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 365 / 1000 - 12 )) 80 24)
+g96=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 541 / 1000 - 12 )) 80 24)
+[ "$g48" -gt $(( g96 + 50 )) ] || fail "the second launch's /defaults did not reset the rate (48: $g48, 96: $g96)"
+sleep 3.5
+expect_eq "$(setting WindowPosition)" "" "WindowPosition after a second launch with /defaults"
+shot "$SHOTS/second-launch.png"
+
+# A plain second launch ends too and raises the running window.
+xdotool windowraise "$AWID"
+sleep 0.5
+timeout 30 "$APP" || fail "the plain second launch failed"
+wait_for '[ "$(stack_index "$WID")" -gt "$(stack_index "$AWID")" ]' 10 || fail "the main window did not come to the front again"
+kill -0 "$FIRST_PID" || fail "the first instance is gone"
+
+note "passed"
