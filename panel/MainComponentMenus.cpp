@@ -4,6 +4,7 @@
 #include "panel/AboutWindow.h"
 #include "panel/FlexroutePreset.h"
 #include "panel/MenuPlacement.h"
+#include "panel/RaiseWindow.h"
 #include "panel/mac_call.h"
 #include "device/hw_sendFlexroute.h"
 #include "routing/FRDialog.h"
@@ -141,7 +142,7 @@ void MainComponent::menuItemSelected (int menuItemID, int)
 
             if (flexrouteWindow != nullptr)
             {
-                flexrouteWindow->setVisible (true);
+                raiseToFront (*flexrouteWindow);
                 const auto monitor = getParentMonitorArea();
                 flexrouteWindow->setBounds (MenuPlacement::routingWindowBounds (
                     getScreenPosition(), getWidth(), monitor.getWidth(),
@@ -168,8 +169,7 @@ void MainComponent::menuItemSelected (int menuItemID, int)
                     };
                 }
 
-                aboutDialogWindow->setVisible (true);
-                aboutDialogWindow->toFront (true);
+                raiseToFront (*aboutDialogWindow);
             }
             break;
 

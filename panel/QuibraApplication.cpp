@@ -1,5 +1,6 @@
 #include "panel/QuibraApplication.h"
 #include "panel/MainComponent.h"
+#include "panel/RaiseWindow.h"
 
 #include <cstdio>
 
@@ -10,6 +11,7 @@ void writeTrace (const juce::String& text)
     std::fputs (text.toRawUTF8(), stderr);
     std::fflush (stderr);
 }
+
 } // namespace
 
 //==============================================================================
@@ -280,7 +282,7 @@ void QuibraApplication::anotherInstanceStarted (const juce::String& commandLine)
     {
         if (mainWindow->isMinimised())
             mainWindow->setMinimised (false);
-        mainWindow->toFront (true);
+        raiseToFront (*mainWindow);
     }
 }
 

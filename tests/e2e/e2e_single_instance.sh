@@ -19,18 +19,27 @@ xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool cli
 wait_for 'xdotool search --onlyvisible --name "^About Quibra$" >/dev/null' 10 || fail "no About window"
 AWID=$(xdotool search --onlyvisible --name "^About Quibra$" | head -n 1)
 
-# Stacking order, bottom to top, of the top-level windows.
+# Place in the stacking order of the top-level windows, 1 for the topmost
+# (xwininfo lists them top first).
 stack_index()
 {
     xwininfo -root -children | awk '/^ +0x/ { print $1 }' | grep -n -x "$(printf '0x%x' "$1")" | cut -d: -f1
 }
+above() { [ "$(stack_index "$1")" -lt "$(stack_index "$2")" ]; }
 sleep 0.5
-[ "$(stack_index "$AWID")" -gt "$(stack_index "$WID")" ] || fail "the About window is not above the main window"
+above "$AWID" "$WID" || fail "the About window is not above the main window"
 
-# Light 96 kHz and move the window, so the reset shows.
+# Light 96 kHz and move the window, so the reset shows; the About window
+# stays above it.
 click_in "$WID" $(( 329 * 737 / 1000 )) $(( M + 435 * 541 / 1000 ))
+shot "$WORK/lit.png"
+geometry "$WID"
+g96=$($XSHOT green "$WORK/lit.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 541 / 1000 - 12 )) 80 24)
+[ "$g96" -gt 50 ] || fail "the 96 kHz button did not light"
 xdotool windowmove "$WID" 30 40
+xdotool windowraise "$AWID"
 sleep 0.5
+above "$AWID" "$WID" || fail "the About window is not above the main window"
 
 # Second launch with "/defaults": ends at once...
 start=$(date +%s)
@@ -41,13 +50,17 @@ kill -0 "$FIRST_PID" || fail "the first instance is gone"
 expect_eq "$(xdotool search --name "^$TITLE\$" | wc -l)" 1 "main windows on the display"
 
 # ... and the running panel comes to the front, centred again, at 48000 Hz.
-wait_for '[ "$(stack_index "$WID")" -gt "$(stack_index "$AWID")" ]' 10 || fail "the main window did not come to the front"
+wait_for 'above "$WID" "$AWID"' 10 || fail "the main window did not come to the front"
 geometry "$WID"
 expect_eq "$X,$Y" "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" "re-centred after /defaults"
-shot "$WORK/reset.png"
-g48=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 365 / 1000 - 12 )) 80 24)
-g96=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 541 / 1000 - 12 )) 80 24)
-[ "$g48" -gt $(( g96 + 50 )) ] || fail "the second launch's /defaults did not reset the rate (48: $g48, 96: $g96)"
+reset_shows()
+{
+    shot "$WORK/reset.png"
+    g48=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 365 / 1000 - 12 )) 80 24)
+    g96=$($XSHOT green "$WORK/reset.png" $(( X + 329 * 737 / 1000 - 40 )) $(( Y + M + 435 * 541 / 1000 - 12 )) 80 24)
+    [ "$g48" -gt $(( g96 + 50 )) ]
+}
+wait_for reset_shows 10 || fail "the second launch's /defaults did not reset the rate (48: $g48, 96: $g96)"
 sleep 3.5
 expect_eq "$(setting WindowPosition)" "" "WindowPosition after a second launch with /defaults"
 shot "$SHOTS/second-launch.png"
@@ -55,8 +68,9 @@ shot "$SHOTS/second-launch.png"
 # A plain second launch ends too and raises the running window.
 xdotool windowraise "$AWID"
 sleep 0.5
+above "$AWID" "$WID" || fail "the About window could not be raised"
 timeout 30 "$APP" || fail "the plain second launch failed"
-wait_for '[ "$(stack_index "$WID")" -gt "$(stack_index "$AWID")" ]' 10 || fail "the main window did not come to the front again"
+wait_for 'above "$WID" "$AWID"' 10 || fail "the main window did not come to the front again"
 kill -0 "$FIRST_PID" || fail "the first instance is gone"
 
 note "passed"

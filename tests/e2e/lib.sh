@@ -12,7 +12,7 @@ XSHOT="/usr/bin/python3 $E2E_DIR/xshot.py"
 
 if [ -z "${QUIBRA_E2E_DISPLAY:-}" ]; then
     export QUIBRA_E2E_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 
 APP="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
@@ -27,6 +27,7 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset XDG_CONFIG_HOME
 SETTINGS="$HOME/.config/Quibra/Quibra.settings"
+$XSHOT intern
 TITLE="Quibra v2.0.0.0"
 APP_PID=""
 STEP=0
@@ -165,8 +166,9 @@ open_popup()
     $XSHOT diffbox "$WORK/before.png" "$WORK/after.png"
 }
 
-# Text row centres (screen y) inside a box "x y w h" of the last screenshot.
+# Text row centres (screen y) inside a box "x y w h" of the last screenshot,
+# leaving out the box's frame.
 popup_rows()
 {
-    $XSHOT rows "$WORK/after.png" $1 $2 $3 $4
+    $XSHOT rows "$WORK/after.png" $(( $1 + 6 )) $(( $2 + 3 )) $(( $3 - 12 )) $(( $4 - 6 ))
 }

@@ -7,10 +7,11 @@
   xshot.py rows FILE X Y W H           centres "y ..." of the runs of rows holding text
   xshot.py areadiff A B X Y W H        number of pixels that differ in the area
   xshot.py close WINDOW_ID             sends WM_DELETE_WINDOW (the window's close button)
+  xshot.py intern                      makes the window-manager atoms exist on the display
 
-"Text" is any pixel that differs clearly from the area's most common colour
+"Text" is any pixel that differs strongly from the area's most common colour
 (its background), so it works for dark text on light bars and light text on
-dark menus alike.
+dark menus alike; thin runs (frames, separators) are left out.
 """
 import ctypes
 import sys
@@ -31,10 +32,10 @@ def ink_mask(img):
     px = list(img.getdata())
     bg = Counter(px).most_common(1)[0][0]
     w, h = img.size
-    return [[sum(abs(a - b) for a, b in zip(px[j * w + i], bg)) > 150 for i in range(w)] for j in range(h)]
+    return [[sum(abs(a - b) for a, b in zip(px[j * w + i], bg)) > 300 for i in range(w)] for j in range(h)]
 
 
-def runs(flags, min_gap):
+def runs(flags, min_gap, min_len=1):
     out, start, last = [], None, None
     for i, f in enumerate(flags):
         if f:
@@ -46,7 +47,7 @@ def runs(flags, min_gap):
             last = i
     if start is not None:
         out.append((start, last))
-    return out
+    return [(a, b) for a, b in out if b - a + 1 >= min_len]
 
 
 def main(argv):
@@ -66,13 +67,15 @@ def main(argv):
         mask = ink_mask(area(load(argv[2]), x, y, w, h))
         if cmd == "columns":
             flags = [any(mask[j][i] for j in range(h)) for i in range(w)]
-            base, gap = x, 8
+            base, gap, min_len = x, 8, 3
         else:
             flags = [any(row) for row in mask]
-            base, gap = y, 3
-        print(" ".join(str(base + (a + b) // 2) for a, b in runs(flags, gap)))
+            base, gap, min_len = y, 3, 5
+        print(" ".join(str(base + (a + b) // 2) for a, b in runs(flags, gap, min_len)))
     elif cmd == "close":
         close_window(int(argv[2], 0))
+    elif cmd == "intern":
+        intern_atoms()
     else:
         sys.exit("unknown command " + cmd)
 
@@ -87,7 +90,7 @@ class XEvent(ctypes.Union):
     _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-def close_window(window):
+def xlib():
     x = ctypes.cdll.LoadLibrary("libX11.so.6")
     x.XOpenDisplay.restype = ctypes.c_void_p
     x.XInternAtom.restype = ctypes.c_ulong
@@ -95,9 +98,31 @@ def close_window(window):
     x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(XEvent)]
     x.XFlush.argtypes = [ctypes.c_void_p]
     x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    return x
+
+
+def open_display(x):
     dpy = x.XOpenDisplay(None)
     if not dpy:
         sys.exit("no display")
+    return dpy
+
+
+# A bare X server has no window manager, and the atoms of the window-manager
+# protocols exist only once some client has made them. The toolkit asks for
+# them without creating them, so without this it would offer no close request.
+def intern_atoms():
+    x = xlib()
+    dpy = open_display(x)
+    for name in (b"WM_PROTOCOLS", b"WM_DELETE_WINDOW", b"WM_TAKE_FOCUS", b"_NET_WM_PING"):
+        x.XInternAtom(dpy, name, 0)
+    x.XFlush(dpy)
+    x.XCloseDisplay(dpy)
+
+
+def close_window(window):
+    x = xlib()
+    dpy = open_display(x)
     ev = XEvent()
     ev.xclient.type = 33  # ClientMessage
     ev.xclient.window = window
