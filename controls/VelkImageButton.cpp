@@ -1,0 +1,8 @@
+#include "controls/VelkImageButton.h"
+
+VelkImageButton::VelkImageButton (const juce::String& name)
+    : juce::ImageButton (name)
+{
+}
+
+VelkImageButton::~VelkImageButton() = default;
