@@ -17,6 +17,14 @@ green_at_rate()
 }
 Y44=275; Y48=365; Y96=541
 
+# True when the first rate button is lit and the second is not.
+rate_lit()
+{
+    G_ON=$(green_at_rate "$1")
+    G_OFF=$(green_at_rate "$2")
+    [ "$G_ON" -gt $(( G_OFF + 50 )) ]
+}
+
 read -r -a ITEMS <<< "$(menu_bar_items | tr '\n' ' ')"
 expect_eq "${#ITEMS[@]}" 3 "menu bar items (File, Config, Help)"
 note "menu bar items at x ${ITEMS[*]}"
@@ -38,7 +46,8 @@ note "Config menu at $BOX, rows ${ROWS[*]}"
 shot "$SHOTS/menu-config.png"
 cp "$WORK/after.png" "$WORK/config.png"
 xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[-1]}"
-sleep 1
+wait_change "$WORK/config.png" "$WORK/sub.png" || fail "the Sample rate menu did not open"
+sleep 0.5
 shot "$WORK/sub.png"
 SUB=$($XSHOT diffbox "$WORK/config.png" "$WORK/sub.png")
 [ "$SUB" != none ] || fail "the Sample rate menu did not open"
@@ -51,22 +60,16 @@ shot "$SHOTS/menu-sample-rate.png"
 xdotool mousemove --sync $(( BX + BW + 40 )) "${SROWS[3]}"
 sleep 0.3
 xdotool click 1
-sleep 1
-g96=$(green_at_rate $Y96)
-g48=$(green_at_rate $Y48)
-note "after 96000 Hz: green at 96: $g96, at 48: $g48"
-[ "$g96" -gt $(( g48 + 50 )) ] || fail "96000 Hz from the menu did not light the 96 kHz button"
+wait_for 'rate_lit $Y96 $Y48' 10 || fail "96000 Hz from the menu did not light the 96 kHz button ($G_ON, $G_OFF)"
+note "after 96000 Hz: green at 96: $G_ON, at 48: $G_OFF"
 
 # Config > Factory Defaults: back to 48000 Hz.
 open_bar_menu 1
 xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"
 sleep 0.3
 xdotool click 1
-sleep 1
-g96=$(green_at_rate $Y96)
-g48=$(green_at_rate $Y48)
-note "after Factory Defaults: green at 96: $g96, at 48: $g48"
-[ "$g48" -gt $(( g96 + 50 )) ] || fail "Factory Defaults did not bring back 48000 Hz"
+wait_for 'rate_lit $Y48 $Y96' 10 || fail "Factory Defaults did not bring back 48000 Hz ($G_ON, $G_OFF)"
+note "after Factory Defaults: green at 48: $G_ON, at 96: $G_OFF"
 
 # File > Always on top: ticked, then unticked again.
 open_bar_menu 0

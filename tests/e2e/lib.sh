@@ -161,9 +161,25 @@ open_popup()
     sleep 0.3
     shot "$WORK/before.png"
     xdotool click "$button"
-    sleep 0.8
-    shot "$WORK/after.png"
+    wait_change "$WORK/before.png" "$WORK/after.png" || true
     $XSHOT diffbox "$WORK/before.png" "$WORK/after.png"
+}
+
+# Takes screenshots into $2 until one differs from $1 (up to 10 s), then one
+# more once the change has settled. False when nothing changed.
+wait_change()
+{
+    local ref="$1" out="$2"
+    for _ in $(seq 1 50); do
+        shot "$out"
+        if [ "$($XSHOT diffbox "$ref" "$out")" != none ]; then
+            sleep 0.5
+            shot "$out"
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
 }
 
 # Text row centres (screen y) inside a box "x y w h" of the last screenshot,
