@@ -1,1 +1,459 @@
-// Device link: filled in by the device-link work.
+// Device link: registration, hot-plug and discovery, property watch, power
+// messages and the sample-rate operation.
+#include "device/RegisterDeviceCallBacksMac.h"
+
+#include <juce_core/juce_core.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+DeviceDescriptor mydeviceStruct {};
+std::atomic<AudioObjectID> gInAudioObjectID { 0 };
+std::atomic<AudioObjectID> gOutAudioObjectID { 0 };
+io_connect_t root_port = 0;
+
+namespace
+{
+const char* const kProductAndDeviceName = "Quibra";
+const char* const kManufacturerName = "Velkwerk GmbH";
+
+constexpr int maxDiscoveryRuns = 5;
+
+// The rates that are reported when a device's nominal rate changes, in the
+// order they are compared.
+constexpr Float64 acceptedRates[] = { 192000.0, 176400.0, 96000.0, 88200.0, 48000.0, 32000.0, 44100.0 };
+
+AudioObjectID loadId (const std::atomic<AudioObjectID>& id) { return id.load (std::memory_order_relaxed); }
+void storeId (std::atomic<AudioObjectID>& id, AudioObjectID value) { id.store (value, std::memory_order_relaxed); }
+
+void raise (const DeviceDescriptor* device, Velk_CallbackEvent event)
+{
+    if (device->eventCallback != nullptr)
+        device->eventCallback (device->owner, nullptr, event);
+}
+
+CFStringRef makeASCIIString (const char* text)
+{
+    return CFStringCreateWithCString (kCFAllocatorDefault, text, kCFStringEncodingASCII);
+}
+
+// Reads a number property of a HID device as a signed 32-bit value; false when
+// the device lacks it.
+bool readHidNumber (IOHIDDeviceRef device, const char* key, SInt32& value)
+{
+    value = 0;
+    auto ref = IOHIDDeviceGetProperty (device, __CFStringMakeConstantString (key));
+    if (ref == nullptr)
+        return false;
+    if (CFGetTypeID (ref) == CFNumberGetTypeID())
+        CFNumberGetValue (static_cast<CFNumberRef> (ref), kCFNumberSInt32Type, &value);
+    return true;
+}
+
+// The three HID properties both callbacks need; false when one is missing.
+bool readHidIdentity (IOHIDDeviceRef device, SInt32& vendorId, SInt32& productId, CFStringRef& product)
+{
+    if (device == nullptr)
+        return false;
+    if (! readHidNumber (device, kIOHIDVendorIDKey, vendorId) || ! readHidNumber (device, kIOHIDProductIDKey, productId))
+        return false;
+    auto ref = IOHIDDeviceGetProperty (device, CFSTR (kIOHIDProductKey));
+    if (ref == nullptr)
+        return false;
+    product = static_cast<CFStringRef> (ref);
+    return true;
+}
+
+juce::String toJuceString (CFStringRef s)
+{
+    if (s == nullptr)
+        return {};
+    const auto size = CFStringGetMaximumSizeForEncoding (CFStringGetLength (s), kCFStringEncodingUTF8) + 1;
+    std::vector<char> buffer ((size_t) size, 0);
+    if (! CFStringGetCString (s, buffer.data(), size, kCFStringEncodingUTF8))
+        return {};
+    return juce::String::fromUTF8 (buffer.data());
+}
+
+// Reads a CFString property (the caller releases it); nullptr when it fails.
+CFStringRef readStringProperty (AudioObjectID device, AudioObjectPropertySelector selector, AudioObjectPropertyScope scope)
+{
+    const AudioObjectPropertyAddress address { selector, scope, 0 };
+    CFStringRef value = nullptr;
+    UInt32 size = sizeof (value);
+    if (AudioObjectGetPropertyData (device, &address, 0, nullptr, &size, &value) != noErr)
+        return nullptr;
+    return value;
+}
+
+struct ReleaseStrings
+{
+    std::vector<CFStringRef> strings;
+    ~ReleaseStrings()
+    {
+        for (auto s : strings)
+            if (s != nullptr)
+                CFRelease (s);
+    }
+};
+
+// Whether the device has streams in the scope. Returns -1 when the buffer for
+// the layout cannot be had (the pass ends), 0 for no, 1 for yes.
+int hasStreams (AudioObjectID device, AudioObjectPropertyScope scope)
+{
+    const AudioObjectPropertyAddress address { kAudioDevicePropertyStreamConfiguration, scope, 0 };
+    UInt32 size = 0;
+    if (AudioObjectGetPropertyDataSize (device, &address, 0, nullptr, &size) != noErr)
+        return 0;
+    auto* buffer = static_cast<AudioBufferList*> (std::malloc (size));
+    if (buffer == nullptr)
+        return -1;
+    UInt32 ioSize = size;
+    const bool ok = AudioObjectGetPropertyData (device, &address, 0, nullptr, &ioSize, buffer) == noErr
+                 && ioSize >= sizeof (UInt32) && size >= sizeof (UInt32)
+                 && buffer->mNumberBuffers != 0;
+    std::free (buffer);
+    return ok ? 1 : 0;
+}
+
+OSStatus readRate (AudioObjectID device, Float64& rate)
+{
+    const AudioObjectPropertyAddress address { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
+    UInt32 size = sizeof (Float64);
+    return AudioObjectGetPropertyData (device, &address, 0, nullptr, &size, &rate);
+}
+} // namespace
+
+// ---------------------------------------------------------------------------
+void RegisterDeviceCallBacks (void* owner, DeviceEventCallback callback)
+{
+    mydeviceStruct.owner = owner;
+    mydeviceStruct.vendorId = kQuibraVendorId;
+    mydeviceStruct.productId = kQuibraProductId;
+    mydeviceStruct.productName = kProductAndDeviceName;
+    mydeviceStruct.deviceName = kProductAndDeviceName;
+    mydeviceStruct.manufacturerName = kManufacturerName;
+    mydeviceStruct.eventCallback = callback;
+
+    IONotificationPortRef notifyPort = nullptr;
+    io_object_t notifier = 0;
+    root_port = IORegisterForSystemPower (&mydeviceStruct, &notifyPort, MySleepCallBack, &notifier);
+    if (root_port != 0)
+        CFRunLoopAddSource (CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource (notifyPort), kCFRunLoopCommonModes);
+
+    IOHIDManagerRef manager = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+
+    if (CFMutableArrayRef matching = CFArrayCreateMutable (kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks))
+    {
+        if (CFMutableDictionaryRef dict = CFDictionaryCreateMutable (kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                                     &kCFTypeDictionaryValueCallBacks))
+        {
+            const int vendorId = (int) mydeviceStruct.vendorId;
+            const int productId = (int) mydeviceStruct.productId;
+            CFNumberRef vendor = CFNumberCreate (kCFAllocatorDefault, kCFNumberIntType, &vendorId);
+            CFNumberRef product = CFNumberCreate (kCFAllocatorDefault, kCFNumberIntType, &productId);
+            CFDictionarySetValue (dict, CFSTR (kIOHIDVendorIDKey), vendor);
+            CFDictionarySetValue (dict, CFSTR (kIOHIDProductIDKey), product);
+            CFRelease (vendor);
+            CFRelease (product);
+            CFArrayAppendValue (matching, dict);
+            CFRelease (dict);
+        }
+        IOHIDManagerSetDeviceMatchingMultiple (manager, matching);
+        CFRelease (matching);
+    }
+
+    IOHIDManagerRegisterDeviceMatchingCallback (manager, Handle_DeviceMatchingCallback, &mydeviceStruct);
+    IOHIDManagerRegisterDeviceRemovalCallback (manager, Handle_DeviceRemovalCallback, &mydeviceStruct);
+    IOHIDManagerScheduleWithRunLoop (manager, CFRunLoopGetMain(), kCFRunLoopDefaultMode);
+    IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone);
+    // The manager stays in place for the life of the process.
+}
+
+// ---------------------------------------------------------------------------
+void Handle_DeviceMatchingCallback (void* context, IOReturn, void*, IOHIDDeviceRef device)
+{
+    auto* record = static_cast<DeviceDescriptor*> (context);
+    SInt32 vendorId = 0, productId = 0;
+    CFStringRef product = nullptr;
+    if (record == nullptr || ! readHidIdentity (device, vendorId, productId, product))
+        return;
+
+    if ((UInt32) productId != record->productId || (UInt32) vendorId != record->vendorId)
+        return;
+
+    plugCallback (context, 0);
+}
+
+void Handle_DeviceRemovalCallback (void* context, IOReturn, void*, IOHIDDeviceRef device)
+{
+    auto* record = static_cast<DeviceDescriptor*> (context);
+    SInt32 vendorId = 0, productId = 0;
+    CFStringRef product = nullptr;
+    if (record == nullptr || ! readHidIdentity (device, vendorId, productId, product))
+        return;
+
+    CFStringRef wanted = makeASCIIString (record->productName);
+    const bool accepted = (UInt32) productId == record->productId && (UInt32) vendorId == record->vendorId
+                       && wanted != nullptr && CFGetTypeID (product) == CFStringGetTypeID()
+                       && CFStringCompare (product, wanted, kCFCompareCaseInsensitive) == kCFCompareEqualTo;
+    if (wanted != nullptr)
+        CFRelease (wanted);
+    if (! accepted)
+        return;
+
+    raise (record, eventDeviceRemoved);
+    storeId (gInAudioObjectID, 0);
+    storeId (gOutAudioObjectID, 0);
+}
+
+void plugCallback (void* context, io_iterator_t)
+{
+    auto* record = static_cast<DeviceDescriptor*> (context);
+    if (record == nullptr)
+        return;
+
+    CFStringRef deviceName = makeASCIIString (record->deviceName);
+    CFStringRef makerName = makeASCIIString (record->manufacturerName);
+    bool arrived = false;
+
+    for (int run = 0; run < maxDiscoveryRuns && ! arrived; ++run)
+    {
+        CreateInputDeviceArray (deviceName, makerName, context);
+        if (loadId (gInAudioObjectID) != 0 && loadId (gOutAudioObjectID) != 0)
+            arrived = true;
+        else
+            ::sleep (1);   // the devices may show up a little after the HID device
+    }
+
+    if (deviceName != nullptr)
+        CFRelease (deviceName);
+    if (makerName != nullptr)
+        CFRelease (makerName);
+
+    if (arrived)
+        raise (record, eventDeviceArrived);
+}
+
+void CreateInputDeviceArray (CFStringRef deviceName, CFStringRef manufacturerName, void* context)
+{
+    const AudioObjectPropertyAddress devicesAddress { kAudioHardwarePropertyDevices, kAudioObjectPropertyScopeGlobal, 0 };
+    UInt32 size = 0;
+    if (AudioObjectGetPropertyDataSize (kAudioObjectSystemObject, &devicesAddress, 0, nullptr, &size) != noErr)
+        return;
+    auto* devices = static_cast<AudioObjectID*> (std::malloc (size));
+    if (devices == nullptr)
+        return;
+    if (AudioObjectGetPropertyData (kAudioObjectSystemObject, &devicesAddress, 0, nullptr, &size, devices) != noErr)
+    {
+        std::free (devices);
+        return;
+    }
+    const UInt32 count = size / (UInt32) sizeof (AudioObjectID);
+
+    const juce::String wantedName = toJuceString (deviceName);
+    const AudioObjectPropertyAddress listenAddress { kAudioObjectPropertySelectorWildcard,
+                                                     kAudioObjectPropertyScopeWildcard,
+                                                     kAudioObjectPropertyElementWildcard };
+
+    for (const auto scope : { kAudioObjectPropertyScopeInput, kAudioObjectPropertyScopeOutput })
+    {
+        const bool inputPass = scope == kAudioObjectPropertyScopeInput;
+
+        for (UInt32 i = 0; i < count; ++i)
+        {
+            const AudioObjectID device = devices[i];
+            ReleaseStrings strings;
+            CFStringRef uid = readStringProperty (device, kAudioDevicePropertyDeviceUID, scope);
+            strings.strings.push_back (uid);
+            if (uid == nullptr)
+                continue;
+            CFStringRef name = readStringProperty (device, kAudioObjectPropertyName, scope);
+            strings.strings.push_back (name);
+            if (name == nullptr)
+                continue;
+            CFStringRef maker = readStringProperty (device, kAudioObjectPropertyManufacturer, scope);
+            strings.strings.push_back (maker);
+            if (maker == nullptr)
+                continue;
+
+            const int streams = hasStreams (device, scope);
+            if (streams < 0)
+                break;   // no buffer for the layout: this pass ends
+            if (streams == 0)
+                continue;
+
+            // The device's name is a leading part of the wanted name, or equals it ignoring case.
+            const juce::String deviceNameText = toJuceString (name);
+            const bool leadingPart = juce::CharacterFunctions::compareUpTo (wantedName.getCharPointer(),
+                                                                            deviceNameText.getCharPointer(),
+                                                                            deviceNameText.length()) == 0;
+            const bool sameIgnoringCase = CFStringCompare (deviceName, name, kCFCompareCaseInsensitive) == kCFCompareEqualTo;
+            if (! (leadingPart || sameIgnoringCase))
+                continue;
+            if (CFStringCompare (manufacturerName, maker, kCFCompareCaseInsensitive) != kCFCompareEqualTo)
+                continue;
+
+            if (AudioObjectAddPropertyListener (device, &listenAddress, myAudioObjectPropertyListenerProc, context) == noErr)
+            {
+                storeId (inputPass ? gInAudioObjectID : gOutAudioObjectID, device);
+            }
+            else if (inputPass)
+            {
+                if (loadId (gOutAudioObjectID) == device)
+                    storeId (gInAudioObjectID, device);
+            }
+            else if (loadId (gInAudioObjectID) == device)
+            {
+                storeId (gOutAudioObjectID, device);
+            }
+            // The scan goes on: the last match in the list wins.
+        }
+    }
+
+    std::free (devices);
+}
+
+// ---------------------------------------------------------------------------
+OSStatus myAudioObjectPropertyListenerProc (AudioObjectID objectID, UInt32 numberAddresses,
+                                            const AudioObjectPropertyAddress* addresses, void* clientData)
+{
+    auto* record = static_cast<DeviceDescriptor*> (clientData);
+    if (record == nullptr || addresses == nullptr)
+        return noErr;
+
+    for (UInt32 i = 0; i < numberAddresses; ++i)
+    {
+        const AudioObjectPropertyAddress& address = addresses[i];
+        switch (address.mSelector)
+        {
+            case kAudioDevicePropertyMute:
+            case kAudioDevicePropertyPlayThru:
+            {
+                UInt32 value = 0;
+                UInt32 size = sizeof (value);
+                AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &value);
+                raise (record, eventPropertyChanged);
+                break;
+            }
+            case kAudioDevicePropertyVolumeScalar:
+            {
+                Float32 value = 0;
+                UInt32 size = sizeof (value);
+                if (AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &value) == noErr)
+                    raise (record, eventPropertyChanged);
+                break;
+            }
+            case kAudioDevicePropertyDataSource:
+            {
+                const AudioObjectPropertyAddress source { kAudioDevicePropertyDataSource, kAudioObjectPropertyScopeInput, 0 };
+                UInt32 value = 0;
+                UInt32 size = sizeof (value);
+                AudioObjectGetPropertyData (objectID, &source, 0, nullptr, &size, &value);
+                raise (record, eventPropertyChanged);
+                break;
+            }
+            case kAudioDevicePropertyNominalSampleRate:
+            {
+                Float64 newRate = 0.0;
+                UInt32 size = sizeof (newRate);
+                if (AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &newRate) == noErr)
+                {
+                    // Keep both sides at the same rate: write it where it still differs.
+                    const AudioObjectPropertyAddress rateAddress { kAudioDevicePropertyNominalSampleRate,
+                                                                   kAudioObjectPropertyScopeWildcard, 0 };
+                    for (const AudioObjectID side : { loadId (gInAudioObjectID), loadId (gOutAudioObjectID) })
+                    {
+                        Float64 current = 0.0;
+                        readRate (side, current);
+                        if (! (current == newRate))
+                            AudioObjectSetPropertyData (side, &rateAddress, 0, nullptr, sizeof (newRate), &newRate);
+                    }
+                }
+                for (const Float64 accepted : acceptedRates)
+                    if (newRate == accepted)
+                    {
+                        raise (record, eventPropertyChanged);
+                        break;
+                    }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return noErr;
+}
+
+void MySleepCallBack (void* refcon, io_service_t, natural_t messageType, void* messageArgument)
+{
+    auto* record = static_cast<DeviceDescriptor*> (refcon);
+    if (record == nullptr)
+        return;
+
+    switch (messageType)
+    {
+        case kIOMessageCanSystemSleep:
+            IOAllowPowerChange (root_port, (long) messageArgument);   // sleep is never refused
+            break;
+        case kIOMessageSystemWillSleep:
+            raise (record, eventSystemWillSleep);
+            IOAllowPowerChange (root_port, (long) messageArgument);
+            break;
+        case kIOMessageSystemWillPowerOn:
+            raise (record, eventSystemWillPowerOn);
+            break;
+        case kIOMessageSystemHasPoweredOn:
+            raise (record, eventSystemHasPoweredOn);
+            break;
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+bool hw_setSampleRate (double rate)
+{
+    const AudioObjectID input = loadId (gInAudioObjectID);
+    const AudioObjectID output = loadId (gOutAudioObjectID);
+
+    if (rate == 32000.0)
+    {
+        // 32 kHz is reached through the physical format.
+        const AudioObjectPropertyAddress address { kAudioStreamPropertyPhysicalFormat, kAudioObjectPropertyScopeWildcard, 0 };
+        AudioStreamBasicDescription format {};
+        format.mSampleRate = 32000.0;
+        format.mFormatID = kAudioFormatLinearPCM;
+        format.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
+        format.mBytesPerPacket = 4;
+        format.mFramesPerPacket = 1;
+        format.mBytesPerFrame = 4;
+        format.mChannelsPerFrame = 2;
+        format.mBitsPerChannel = 16;
+        format.mReserved = 0;
+        AudioObjectSetPropertyData (input, &address, 0, nullptr, sizeof (format), &format);
+        AudioObjectSetPropertyData (output, &address, 0, nullptr, sizeof (format), &format);
+    }
+    else
+    {
+        const AudioObjectPropertyAddress address { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
+        AudioObjectSetPropertyData (input, &address, 0, nullptr, sizeof (rate), &rate);
+        AudioObjectSetPropertyData (output, &address, 0, nullptr, sizeof (rate), &rate);
+    }
+
+    Float64 inputRate = 0.0, outputRate = 0.0;
+    OSStatus inputStatus = readRate (input, inputRate);
+    OSStatus outputStatus = readRate (output, outputRate);
+
+    if (inputStatus == outputStatus && inputRate == outputRate)
+        return inputStatus == noErr;
+
+    // Give the devices a moment to follow each other.
+    juce::Time::waitForMillisecondCounter (juce::Time::getMillisecondCounter() + 300);
+
+    inputStatus = readRate (input, inputRate);
+    outputStatus = readRate (output, outputRate);
+    return inputStatus == noErr && outputStatus == noErr && inputRate == outputRate;
+}

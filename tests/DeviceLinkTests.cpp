@@ -1,0 +1,602 @@
+// The device link, driven through the simulated interface with the message loop running.
+#include <gtest/gtest.h>
+#include "TestSupport.h"
+
+#include "device/RegisterDeviceCallBacksMac.h"
+#include "platform/SimulatedInterface.h"
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+struct EventLog
+{
+    struct Entry
+    {
+        Velk_CallbackEvent event;
+        void* owner;
+        void* reserved;
+        AudioObjectID in, out;
+        bool onMessageThread;
+        size_t powerAnswers;
+    };
+
+    static void callback (void* owner, void* reserved, Velk_CallbackEvent event)
+    {
+        auto* log = static_cast<EventLog*> (owner);
+        Entry e { event, owner, reserved, gInAudioObjectID, gOutAudioObjectID,
+                  juce::MessageManager::getInstance()->isThisTheMessageThread(), sim::powerAnswers().size() };
+        std::lock_guard<std::mutex> lock (log->mutex);
+        log->entries.push_back (e);
+    }
+
+    // As the panel receives events: under the message-thread lock.
+    static void lockingCallback (void* owner, void* reserved, Velk_CallbackEvent event)
+    {
+        const juce::MessageManagerLock lock;
+        static_cast<EventLog*> (owner)->lockedCount++;
+        callback (owner, reserved, event);
+    }
+
+    std::vector<Entry> snapshot()
+    {
+        std::lock_guard<std::mutex> lock (mutex);
+        return entries;
+    }
+
+    int count (Velk_CallbackEvent event)
+    {
+        auto all = snapshot();
+        return (int) std::count_if (all.begin(), all.end(), [event] (const Entry& e) { return e.event == event; });
+    }
+
+    std::mutex mutex;
+    std::vector<Entry> entries;
+    int lockedCount = 0;   // changed only under the message-thread lock
+};
+
+
+class DeviceLink : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim::reset();
+        gInAudioObjectID = 0;
+        gOutAudioObjectID = 0;
+    }
+
+    void TearDown() override
+    {
+        sim::reset();
+        gInAudioObjectID = 0;
+        gOutAudioObjectID = 0;
+        testsupport::pumpFor (10);
+    }
+
+    void registerLink() { RegisterDeviceCallBacks (&log, &EventLog::callback); }
+
+    bool waitForArrivals (int n, int timeoutMs = 15000)
+    {
+        return testsupport::pumpUntil ([&] { return log.count (eventDeviceArrived) >= n; }, timeoutMs);
+    }
+
+    // The interface's audio devices without its HID device.
+    void audioDevicesWithoutHid()
+    {
+        sim::unplugInterface();
+        in = sim::addAudioDevice (sim::interfaceInputSpec());
+        out = sim::addAudioDevice (sim::interfaceOutputSpec());
+    }
+
+    void arrive()
+    {
+        registerLink();
+        ASSERT_TRUE (waitForArrivals (1));
+        in = sim::interfaceInputDevice();
+        out = sim::interfaceOutputDevice();
+        sim::clearAccessLog();
+    }
+
+    // Accesses this thread made, of one selector.
+    static std::vector<sim::Access> myAccesses (AudioObjectPropertySelector selector, bool writes)
+    {
+        std::vector<sim::Access> result;
+        for (auto& a : sim::accessLog())
+            if (a.thread == std::this_thread::get_id() && a.address.mSelector == selector && a.write == writes)
+                result.push_back (a);
+        return result;
+    }
+
+    EventLog log;
+    AudioObjectID in = 0, out = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Registration and hot-plug
+
+TEST_F (DeviceLink, InterfacePresentAtStartArrivesThroughTheHidPathOnceTheLoopRuns)
+{
+    registerLink();
+    EXPECT_EQ (mydeviceStruct.vendorId, (UInt32) sim::kVendorId);
+    EXPECT_EQ (mydeviceStruct.productId, (UInt32) sim::kProductId);
+    EXPECT_EQ (sim::hidManagerCount(), 1);
+    EXPECT_TRUE (log.snapshot().empty()) << "nothing may be reported from inside the registration";
+    EXPECT_EQ (gInAudioObjectID, 0u);
+
+    ASSERT_TRUE (waitForArrivals (1));
+    testsupport::pumpFor (100);
+    auto events = log.snapshot();
+    ASSERT_EQ (events.size(), 1u);
+    EXPECT_EQ (events[0].owner, &log);
+    EXPECT_EQ (events[0].reserved, nullptr);
+    EXPECT_TRUE (events[0].onMessageThread);
+    EXPECT_EQ (gInAudioObjectID, sim::interfaceInputDevice());
+    EXPECT_EQ (gOutAudioObjectID, sim::interfaceOutputDevice());
+    EXPECT_NE (sim::interfaceInputDevice(), 0u);
+}
+
+TEST_F (DeviceLink, PluggingInLaterArrivesAndUnpluggingRaisesRemovalWhileTheIdsAreStillSet)
+{
+    sim::unplugInterface();
+    registerLink();
+    testsupport::pumpFor (300);
+    EXPECT_TRUE (log.snapshot().empty());
+    EXPECT_EQ (gInAudioObjectID, 0u);
+
+    sim::plugInterface();
+    ASSERT_TRUE (waitForArrivals (1));
+    const auto oldIn = gInAudioObjectID.load(), oldOut = gOutAudioObjectID.load();
+    ASSERT_NE (oldIn, 0u);
+
+    sim::unplugInterface();
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return log.count (eventDeviceRemoved) == 1; }));
+    auto removal = log.snapshot().back();
+    EXPECT_EQ (removal.event, eventDeviceRemoved);
+    EXPECT_EQ (removal.in, oldIn) << "the handler must still see the old ids";
+    EXPECT_EQ (removal.out, oldOut);
+    EXPECT_TRUE (removal.onMessageThread);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+    EXPECT_EQ (gOutAudioObjectID, 0u);
+}
+
+TEST_F (DeviceLink, AudioDevicesAppearingAfterTheHidDeviceAreFoundByALaterRun)
+{
+    sim::unplugInterface();
+    sim::setAudioDeviceDelay (1500);
+    registerLink();
+    testsupport::pumpFor (50);
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    sim::plugInterface();
+    ASSERT_TRUE (waitForArrivals (1));
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 1000.0) << "found only after a 1 s pause";
+    EXPECT_EQ (gOutAudioObjectID, sim::interfaceOutputDevice());
+}
+
+TEST_F (DeviceLink, NoArrivalWhenTheOutputSideNeverAppears)
+{
+    sim::unplugInterface();
+    sim::removeAllAudioDevices();
+    const auto inputOnly = sim::addAudioDevice (sim::interfaceInputSpec());
+    registerLink();
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    sim::addHidDevice ({});
+    testsupport::pumpFor (500);   // the arrival work blocks the loop for its five runs
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 4900.0);
+    EXPECT_EQ (log.count (eventDeviceArrived), 0);
+    EXPECT_EQ (gInAudioObjectID, inputOnly) << "the input side alone is kept";
+    EXPECT_EQ (gOutAudioObjectID, 0u);
+}
+
+TEST_F (DeviceLink, HidDeviceWithoutProductRaisesNeitherArrivalNorRemoval)
+{
+    audioDevicesWithoutHid();
+    registerLink();
+    sim::HidDeviceSpec spec;
+    spec.product.reset();
+    const int hid = sim::addHidDevice (spec);
+    testsupport::pumpFor (1000);
+    EXPECT_EQ (log.count (eventDeviceArrived), 0);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+
+    sim::removeHidDevice (hid);
+    testsupport::pumpFor (300);
+    EXPECT_TRUE (log.snapshot().empty());
+}
+
+TEST_F (DeviceLink, ProductNameDecidesRemovalButNotArrival)
+{
+    audioDevicesWithoutHid();
+    registerLink();
+
+    sim::HidDeviceSpec other;
+    other.product = "Other";
+    const int hid = sim::addHidDevice (other);
+    ASSERT_TRUE (waitForArrivals (1));
+    sim::removeHidDevice (hid);
+    testsupport::pumpFor (500);
+    EXPECT_EQ (log.count (eventDeviceRemoved), 0);
+    EXPECT_EQ (gInAudioObjectID, in) << "ids stay set";
+
+    sim::HidDeviceSpec capitals;
+    capitals.product = "QUIBRA";
+    const int hid2 = sim::addHidDevice (capitals);
+    ASSERT_TRUE (waitForArrivals (2));
+    sim::removeHidDevice (hid2);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return log.count (eventDeviceRemoved) == 1; }));
+    EXPECT_EQ (gInAudioObjectID, 0u);
+}
+
+TEST_F (DeviceLink, TwoMatchingHidDevicesArriveTwiceAndOthersNotAtAll)
+{
+    audioDevicesWithoutHid();
+    registerLink();
+    sim::HidDeviceSpec foreign;
+    foreign.vendorId = 0x1234;
+    sim::addHidDevice (foreign);
+    sim::HidDeviceSpec otherProduct;
+    otherProduct.productId = sim::kProductId + 1;
+    sim::addHidDevice (otherProduct);
+    sim::addHidDevice ({});
+    sim::addHidDevice ({});
+    ASSERT_TRUE (waitForArrivals (2));
+    testsupport::pumpFor (500);
+    EXPECT_EQ (log.count (eventDeviceArrived), 2);
+}
+
+// ---------------------------------------------------------------------------
+// Discovery: name, maker, streams and listener rules, one run at a time
+
+class Discovery : public DeviceLink
+{
+protected:
+    // Runs discovery over a list holding only this device; returns whether it
+    // was taken as the input side.
+    bool takenAsInput (sim::AudioDeviceSpec spec)
+    {
+        sim::removeAllAudioDevices();
+        if (spec.inputStreams == 0 && spec.outputStreams == 0)
+            spec.inputStreams = 1;
+        const auto id = sim::addAudioDevice (spec);
+        gInAudioObjectID = 0;
+        gOutAudioObjectID = 0;
+        CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+        return gInAudioObjectID == id;
+    }
+
+    static sim::AudioDeviceSpec named (const char* name, const char* maker = "Velkwerk GmbH")
+    {
+        auto spec = sim::interfaceInputSpec();
+        spec.name = name;
+        spec.maker = maker;
+        return spec;
+    }
+
+    DeviceDescriptor record {};
+};
+
+TEST_F (Discovery, NameIsALeadingPartOrEqualIgnoringCaseAndMakerEqualIgnoringCase)
+{
+    EXPECT_TRUE (takenAsInput (named ("Quibra")));
+    EXPECT_TRUE (takenAsInput (named ("QUIBRA", "VELKWERK GMBH")));
+    EXPECT_TRUE (takenAsInput (named ("quibra", "velkwerk gmbh")));
+    EXPECT_TRUE (takenAsInput (named ("Quib")));
+    EXPECT_TRUE (takenAsInput (named ("")));
+
+    EXPECT_FALSE (takenAsInput (named ("quib"))) << "a leading part must match exactly";
+    EXPECT_FALSE (takenAsInput (named ("Quibra 2")));
+    EXPECT_FALSE (takenAsInput (named ("Quibrax")));
+    EXPECT_FALSE (takenAsInput (named ("Quibra", "Velkwerk")));
+    EXPECT_FALSE (takenAsInput (named ("Quibra", "Other GmbH")));
+    EXPECT_FALSE (takenAsInput (named ("Onboard Audio", "Generic Audio Inc.")));
+}
+
+TEST_F (Discovery, DevicesWithUnreadablePropertiesOrNoStreamsAreSkipped)
+{
+    auto spec = named ("Quibra");
+    spec.hasUid = false;
+    EXPECT_FALSE (takenAsInput (spec));
+    spec = named ("Quibra");
+    spec.hasName = false;
+    EXPECT_FALSE (takenAsInput (spec));
+    spec = named ("Quibra");
+    spec.hasMaker = false;
+    EXPECT_FALSE (takenAsInput (spec));
+    spec = named ("Quibra");
+    spec.hasStreamLayout = false;
+    EXPECT_FALSE (takenAsInput (spec));
+    spec = named ("Quibra");
+    spec.inputStreams = 0;
+    spec.outputStreams = 1;
+    EXPECT_FALSE (takenAsInput (spec)) << "an output-only device is no input side";
+    EXPECT_NE (gOutAudioObjectID, 0u);
+}
+
+TEST_F (Discovery, LastMatchWinsAndADeviceWithBothDirectionsServesBothSides)
+{
+    sim::removeAllAudioDevices();
+    auto out1 = sim::addAudioDevice (sim::interfaceOutputSpec());
+    auto out2 = sim::addAudioDevice (sim::interfaceOutputSpec());
+    auto spec = sim::interfaceOutputSpec();
+    spec.name = "Quibra 2";
+    sim::addAudioDevice (spec);
+    auto both = sim::interfaceInputSpec();
+    both.outputStreams = 0;
+    auto in1 = sim::addAudioDevice (both);
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_NE (out1, out2);
+    EXPECT_EQ (gOutAudioObjectID, out2);
+    EXPECT_EQ (gInAudioObjectID, in1);
+
+    sim::removeAllAudioDevices();
+    both.outputStreams = 1;
+    auto duplex = sim::addAudioDevice (both);
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_EQ (gInAudioObjectID, duplex);
+    EXPECT_EQ (gOutAudioObjectID, duplex);
+}
+
+TEST_F (Discovery, AFailedListenerInstallKeepsADeviceOnlyWhenTheOtherSideIsIt)
+{
+    sim::removeAllAudioDevices();
+    auto spec = sim::interfaceInputSpec();
+    spec.outputStreams = 1;
+    const auto duplex = sim::addAudioDevice (spec);
+    sim::failListenerInstall (duplex);
+
+    gInAudioObjectID = 0;
+    gOutAudioObjectID = 0;
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+    EXPECT_EQ (gOutAudioObjectID, 0u);
+
+    gOutAudioObjectID = duplex;
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_EQ (gInAudioObjectID, duplex);
+    EXPECT_EQ (gOutAudioObjectID, duplex);
+}
+
+// ---------------------------------------------------------------------------
+// Property watch
+
+TEST_F (DeviceLink, OneEventPerWatchedAddressOnTheNotificationThread)
+{
+    arrive();
+    sim::notify (out, { { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 },
+                        { kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 1 },
+                        { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, 1 },
+                        { audioFourCC ("abcd"), kAudioObjectPropertyScopeGlobal, 0 } });
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 2);
+    for (auto& e : log.snapshot())
+        if (e.event == eventPropertyChanged)
+        {
+            EXPECT_FALSE (e.onMessageThread);
+            EXPECT_EQ (e.owner, &log);
+            EXPECT_EQ (e.reserved, nullptr);
+        }
+
+    sim::notify (in, { { kAudioDevicePropertyPlayThru, kAudioObjectPropertyScopeGlobal, 0 },
+                       { kAudioDevicePropertyDataSource, kAudioObjectPropertyScopeInput, 0 } });
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 4);
+
+    // A 'volm' that cannot be read raises nothing; 'mute' raises regardless.
+    sim::failReads (out, kAudioDevicePropertyVolumeScalar);
+    sim::failReads (out, kAudioDevicePropertyMute);
+    sim::notify (out, { { kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 2 },
+                        { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 } });
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 5);
+}
+
+TEST_F (DeviceLink, VolumeInDecibelsAloneRaisesNothingButAVolumeWriteIsReported)
+{
+    arrive();
+    sim::notify (out, { { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, 1 } });
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 0);
+
+    EXPECT_EQ (sim::setVolumeDb (out, 1, -10.0f), noErr);   // reported as 'vold' and 'volm'
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 1);
+
+    EXPECT_EQ (sim::setMute (out, true), noErr);
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), 2);
+}
+
+TEST_F (DeviceLink, RateChangeOnOneSideIsCopiedToTheOtherAndReported)
+{
+    arrive();
+    std::thread other ([&] { EXPECT_EQ (sim::setNominalSampleRate (in, 96000.0), noErr); });
+    other.join();
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (sim::nominalSampleRate (out), 96000.0);
+    EXPECT_EQ (sim::nominalSampleRate (in), 96000.0);
+    // One report for the input's change and one for the output's that followed.
+    EXPECT_EQ (log.count (eventPropertyChanged), 2);
+
+    int inputWrites = 0;
+    for (auto& a : sim::accessLog())
+        if (a.write && a.object == in && a.address.mSelector == kAudioDevicePropertyNominalSampleRate)
+            ++inputWrites;
+    EXPECT_EQ (inputWrites, 1) << "the side that already has the rate is not written";
+}
+
+TEST_F (DeviceLink, RateOutsideTheListIsCopiedButNotReported)
+{
+    sim::unplugInterface();
+    auto inSpec = sim::interfaceInputSpec(), outSpec = sim::interfaceOutputSpec();
+    inSpec.nominalRates.push_back (22050.0);
+    outSpec.nominalRates.push_back (22050.0);
+    in = sim::addAudioDevice (inSpec);
+    out = sim::addAudioDevice (outSpec);
+    registerLink();
+    sim::addHidDevice ({});
+    ASSERT_TRUE (waitForArrivals (1));
+
+    EXPECT_EQ (sim::setNominalSampleRate (out, 22050.0), noErr);
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (sim::nominalSampleRate (in), 22050.0);
+    EXPECT_EQ (log.count (eventPropertyChanged), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Power messages
+
+TEST_F (DeviceLink, SleepMessagesAreReportedOnTheMessageThreadAndSleepIsAllowedAfterTheEvent)
+{
+    registerLink();
+    ASSERT_NE (root_port, 0u);
+    ASSERT_TRUE (waitForArrivals (1));
+
+    sim::sendPowerMessage (kIOMessageCanSystemSleep, 41);
+    sim::sendPowerMessage (kIOMessageSystemWillSleep, 42);
+    sim::sendPowerMessage (kIOMessageSystemWillNotSleep, 43);
+    sim::sendPowerMessage (kIOMessageSystemWillPowerOn, 44);
+    sim::sendPowerMessage (kIOMessageSystemHasPoweredOn, 45);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return log.count (eventSystemHasPoweredOn) == 1; }));
+    testsupport::pumpFor (100);
+
+    auto events = log.snapshot();
+    ASSERT_EQ (events.size(), 4u);
+    EXPECT_EQ (events[1].event, eventSystemWillSleep);
+    EXPECT_EQ (events[1].powerAnswers, 1u) << "only the can-sleep answer precedes the will-sleep event";
+    EXPECT_TRUE (events[1].onMessageThread);
+    EXPECT_EQ (events[2].event, eventSystemWillPowerOn);
+    EXPECT_EQ (events[3].event, eventSystemHasPoweredOn);
+
+    auto answers = sim::powerAnswers();
+    ASSERT_EQ (answers.size(), 2u) << "will-not-sleep is not answered";
+    EXPECT_EQ (answers[0].notificationID, 41);
+    EXPECT_EQ (answers[1].notificationID, 42);
+    EXPECT_EQ (answers[1].port, root_port);
+    EXPECT_TRUE (answers[1].allowed);
+}
+
+TEST_F (DeviceLink, FailedPowerRegistrationMeansNoPowerMessages)
+{
+    sim::failPowerRegistration();
+    registerLink();
+    EXPECT_EQ (root_port, 0u);
+    sim::sendPowerMessage (kIOMessageSystemWillSleep, 1);
+    ASSERT_TRUE (waitForArrivals (1)) << "hot-plug still works";
+    testsupport::pumpFor (200);
+    EXPECT_EQ (log.count (eventSystemWillSleep), 0);
+    EXPECT_TRUE (sim::powerAnswers().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Sample rate
+
+TEST_F (DeviceLink, SampleRate32000GoesThroughThePhysicalFormat)
+{
+    arrive();
+    EXPECT_TRUE (hw_setSampleRate (32000.0));
+    auto writes = myAccesses (kAudioStreamPropertyPhysicalFormat, true);
+    ASSERT_EQ (writes.size(), 2u);
+    EXPECT_EQ (writes[0].object, in);
+    EXPECT_EQ (writes[1].object, out);
+    EXPECT_EQ (writes[0].value, 32000.0);
+    EXPECT_TRUE (myAccesses (kAudioDevicePropertyNominalSampleRate, true).empty());
+    EXPECT_EQ (sim::nominalSampleRate (in), 32000.0);
+    EXPECT_EQ (sim::nominalSampleRate (out), 32000.0);
+    sim::waitForNotifications();
+}
+
+TEST_F (DeviceLink, SampleRateReturnsAtOnceWhenTheSidesAgree)
+{
+    arrive();
+    EXPECT_TRUE (hw_setSampleRate (48000.0));
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 2u) << "no second look";
+
+    sim::clearAccessLog();
+    EXPECT_TRUE (hw_setSampleRate (96000.0));
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 2u);
+    EXPECT_EQ (sim::nominalSampleRate (out), 96000.0);
+    ASSERT_TRUE (sim::waitForNotifications());
+
+    // Both refuse alike: they still agree, on a rate other than the one asked for.
+    sim::refuseRate (in, 88200.0);
+    sim::refuseRate (out, 88200.0);
+    sim::clearAccessLog();
+    EXPECT_TRUE (hw_setSampleRate (88200.0));
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 2u);
+    EXPECT_EQ (sim::nominalSampleRate (in), 96000.0);
+}
+
+TEST_F (DeviceLink, SampleRateWaitsOnceWhenTheSidesDisagree)
+{
+    arrive();
+    sim::refuseRate (out, 176400.0);
+    auto start = juce::Time::getMillisecondCounterHiRes();
+    EXPECT_FALSE (hw_setSampleRate (176400.0));
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 299.0);
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 4u);
+    ASSERT_TRUE (sim::waitForNotifications());
+
+    sim::refuseRate (out, 176400.0, false);
+    sim::failReads (out, kAudioDevicePropertyNominalSampleRate);
+    start = juce::Time::getMillisecondCounterHiRes();
+    EXPECT_FALSE (hw_setSampleRate (44100.0)) << "an unreadable output never agrees";
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 299.0);
+}
+
+TEST_F (DeviceLink, SampleRateWithoutTheInterfaceFailsAtOnce)
+{
+    sim::clearAccessLog();
+    EXPECT_FALSE (hw_setSampleRate (48000.0));
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 2u);
+}
+
+// ---------------------------------------------------------------------------
+// The notification path under load: the listener calls back on the notification
+// thread while the message thread reads and writes the same devices and another
+// program changes them. Run it under ThreadSanitizer too (see README).
+
+TEST_F (DeviceLink, StressNotificationThreadAgainstMessageThread)
+{
+    RegisterDeviceCallBacks (&log, &EventLog::lockingCallback);
+    ASSERT_TRUE (waitForArrivals (1));
+    in = sim::interfaceInputDevice();
+    out = sim::interfaceOutputDevice();
+    std::atomic<bool> stop { false };
+    std::thread otherProgram ([&]
+    {
+        const Float64 rates[] = { 44100.0, 48000.0, 96000.0 };
+        for (int i = 0; ! stop; ++i)
+        {
+            sim::setNominalSampleRate (i % 2 == 0 ? in : out, rates[i % 3]);
+            sim::setVolumeDb (out, 1 + (UInt32) (i % 2), -(Float32) (i % 60));
+            sim::setMute (out, i % 3 == 0);
+            std::this_thread::sleep_for (std::chrono::milliseconds (4));
+        }
+    });
+
+    const double rates[] = { 48000.0, 88200.0, 192000.0 };
+    const auto end = juce::Time::getMillisecondCounter() + 2500;
+    for (int i = 0; juce::Time::getMillisecondCounter() < end; ++i)
+    {
+        if (i % 20 == 0)
+            hw_setSampleRate (rates[(i / 20) % 3]);
+        Float32 dB = (Float32) -(i % 64);
+        const AudioObjectPropertyAddress volume { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, 1 };
+        AudioObjectSetPropertyData (gOutAudioObjectID, &volume, 0, nullptr, sizeof (dB), &dB);
+        UInt32 size = sizeof (dB);
+        AudioObjectGetPropertyData (gOutAudioObjectID, &volume, 0, nullptr, &size, &dB);
+        testsupport::pumpFor (1);
+    }
+    stop = true;
+    otherProgram.join();
+
+    ASSERT_TRUE (sim::waitForNotifications (10000));
+    EXPECT_GT (log.count (eventPropertyChanged), 100);
+    EXPECT_EQ (log.lockedCount, (int) log.snapshot().size());
+    EXPECT_EQ (sim::nominalSampleRate (in), sim::nominalSampleRate (out)) << "the listener keeps both sides together";
+}
+} // namespace
