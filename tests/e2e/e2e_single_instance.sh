@@ -75,4 +75,23 @@ timeout 30 "$APP" || fail "the plain second launch failed"
 wait_for 'above "$WID" "$AWID"' 10 || fail "the main window did not come to the front again"
 kill -0 "$FIRST_PID" || fail "the first instance is gone"
 
+# The same user on another X display runs a panel of its own there (one
+# instance per user and display; the toolkit's machine-wide lock plays no part).
+cat > "$WORK/other-display.sh" <<'INNER'
+"$1" 2> /dev/null &
+pid=$!
+for _ in $(seq 1 100); do
+    if xdotool search --onlyvisible --name "^Quibra v2.0.0.0\$" > /dev/null 2>&1; then
+        kill -0 $pid && { kill $pid; wait $pid 2> /dev/null; exit 0; }
+    fi
+    kill -0 $pid 2> /dev/null || exit 1
+    sleep 0.2
+done
+kill $pid
+exit 1
+INNER
+xvfb-run -a -s "-screen 0 800x600x24" bash "$WORK/other-display.sh" "$APP" \
+    || fail "no panel on a second display of the same user"
+kill -0 "$FIRST_PID" || fail "the first instance is gone"
+
 note "passed"
