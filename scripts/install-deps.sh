@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core              # a font for the labels
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
     imagemagick                    # screenshots of the running program
-    # python3-pil                  # optional: only to redraw resources/*.png (resources/draw_pictures.py)
+    python3 python3-pil            # end-to-end tests read their screenshots (also redraws resources/*.png)
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
