@@ -1,18 +1,11 @@
 #include "controls/LevelMeter2.h"
 
-#include <algorithm>
+#include "controls/VelkImageScaling.h"
+
 #include <cmath>
 
 namespace
 {
-juce::Image scaledTo (const juce::Image& source, int width, int height)
-{
-    if (source.isNull() || width <= 0 || height <= 0)
-        return {};
-
-    return source.rescaled (width, height, juce::Graphics::highResamplingQuality);
-}
-
 // Display position of a source value: ln (s + 1) on a scale where 123 gives 126.
 std::int64_t targetLevel (int source)
 {
@@ -32,13 +25,12 @@ LevelMeter2::~LevelMeter2()
 {
     stopTimer();
     delete levelSource;
-    levelSource = nullptr;
 }
 
 void LevelMeter2::resized()
 {
-    litScaledImage = scaledTo (litImage, getWidth(), getHeight());
-    unlitScaledImage = scaledTo (unlitImage, getWidth(), getHeight());
+    litScaledImage = rescaledPicture (litImage, getWidth(), getHeight());
+    unlitScaledImage = rescaledPicture (unlitImage, getWidth(), getHeight());
 }
 
 void LevelMeter2::timerCallback()

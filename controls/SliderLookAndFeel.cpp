@@ -1,5 +1,7 @@
 #include "controls/SliderLookAndFeel.h"
 
+#include "controls/VelkImageScaling.h"
+
 namespace
 {
 bool isThumbHighlighted (juce::Slider& slider)
@@ -8,14 +10,6 @@ bool isThumbHighlighted (juce::Slider& slider)
         return false;
 
     return slider.isMouseOverOrDragging() || slider.isMouseButtonDown();
-}
-
-juce::Image scaledThumb (const juce::Image& source, int width, int height)
-{
-    if (source.isNull() || width <= 0 || height <= 0)
-        return {};
-
-    return source.rescaled (width, height, juce::Graphics::highResamplingQuality);
 }
 } // namespace
 
@@ -62,9 +56,9 @@ int VelkSliderLookAndFeel::getSliderThumbRadius (juce::Slider&)
 
 void VelkSliderLookAndFeel::rescaleThumbs (int width, int height)
 {
-    currentThumb = scaledThumb (currentThumbSource, width, height);
-    unlinkedThumb = scaledThumb (unlinkedThumbSource, width, height);
-    linkedThumb = scaledThumb (linkedThumbSource, width, height);
+    currentThumb = rescaledPicture (currentThumbSource, width, height);
+    unlinkedThumb = rescaledPicture (unlinkedThumbSource, width, height);
+    linkedThumb = rescaledPicture (linkedThumbSource, width, height);
 
     if (linkedThumb.isNull() || ! markLinkedThumb)
         return;

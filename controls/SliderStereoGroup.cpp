@@ -3,8 +3,6 @@
 #include "controls/SliderLookAndFeel.h"
 #include "controls/VelkRounding.h"
 
-#include <cmath>
-
 namespace
 {
 constexpr int pointerPollMs = 200;
@@ -26,7 +24,6 @@ SliderStereoGroup::SliderStereoGroup()
         slider->setSliderSnapsToMousePosition (false);
     }
 
-    linkMargin = 2;
     updateMessage = "volume_update";
     startTimer (pointerPollMs);
 }
@@ -68,13 +65,12 @@ void SliderStereoGroup::timerCallback()
 {
     if (! juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown())
     {
+        // What the desktop's (private) getMousePositionFloat gives.
         const auto screen = juce::Desktop::getInstance().getMainMouseSource().getScreenPosition();
-        juce::Point<int> point (roundHalfEven (screen.x), roundHalfEven (screen.y));
+        const juce::Point<int> point (roundHalfEven (screen.x), roundHalfEven (screen.y));
+        auto* top = getTopLevelComponent();
 
-        if (auto* top = getTopLevelComponent())
-            point = getLocalPoint (top, top->getLocalPoint (nullptr, point));
-
-        mouseInLinkArea = linkArea.contains (point);
+        mouseInLinkArea = linkArea.contains (getLocalPoint (top, top->getLocalPoint (nullptr, point)));
     }
 
     switchLookAndFeel();
@@ -91,8 +87,8 @@ void SliderStereoGroup::switchLookAndFeel()
         sliderLookAndFeel->currentThumb = wasLinked ? sliderLookAndFeel->linkedThumb
                                                     : sliderLookAndFeel->unlinkedThumb;
 
-    static_cast<juce::Component&> (leftSlider).lookAndFeelChanged();
-    static_cast<juce::Component&> (rightSlider).lookAndFeelChanged();
+    leftSlider.lookAndFeelChanged();
+    rightSlider.lookAndFeelChanged();
 }
 
 void SliderStereoGroup::mouseMove (const juce::MouseEvent& e)
@@ -192,10 +188,11 @@ void SliderStereoGroup::moveLinkedSliders (int direction)
 
 void SliderStereoGroup::setLevels (double left, double right)
 {
-    if (left != leftSlider.getValue() || std::isnan (left) || std::isnan (leftSlider.getValue()))
+    // != is true as well when either value is not a number.
+    if (left != leftSlider.getValue())
         sendActionMessage (updateMessage + leftSlider.getName() + getName());
 
-    if (right != rightSlider.getValue() || std::isnan (right) || std::isnan (rightSlider.getValue()))
+    if (right != rightSlider.getValue())
         sendActionMessage (updateMessage + rightSlider.getName() + getName());
 
     lastLeftValue = left;

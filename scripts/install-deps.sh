@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
     imagemagick                    # screenshots of the running program
     python3 python3-pil            # end-to-end tests read their screenshots (also redraws resources/*.png)
+    locales-all                    # a German locale for the locale-independence tests
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

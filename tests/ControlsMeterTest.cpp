@@ -30,6 +30,8 @@ void setPictures (LevelMeter2& meter, bool lit, bool unlit)
 TEST (ControlsLevelMeter, LogarithmicTargetsAndImmediateRise)
 {
     LevelMeter2 meter;
+    EXPECT_TRUE (meter.isTimerRunning());
+    EXPECT_EQ (meter.getTimerInterval(), 60);
     meter.stopTimer(); // ticks are driven by hand here
     EXPECT_EQ (meter.getWidth(), 110);
     EXPECT_EQ (meter.getHeight(), 110);
@@ -161,7 +163,11 @@ TEST (ControlsLevelMeter, MissingPicturesDrawOnlyWhatExists)
 
 TEST (ControlsLevelMeter, RealTimerRisesAndFallsWithTheLoopRunning)
 {
-    LevelMeter2 meter;
+    struct CountingMeter : LevelMeter2
+    {
+        void paint (juce::Graphics& g) override { ++paints; LevelMeter2::paint (g); }
+        int paints = 0;
+    } meter;
     OnScreen shown (meter, { 40, 40, 110, 110 });
     setPictures (meter, true, true);
 
@@ -172,6 +178,11 @@ TEST (ControlsLevelMeter, RealTimerRisesAndFallsWithTheLoopRunning)
     source = 0;
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return meter.currentLevel < 126; }, 3000));
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return meter.currentLevel == 0; }, 20000));
+
+    // With a source the window is redrawn on every tick, also when the level stays.
+    const int paints = meter.paints;
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return meter.paints >= paints + 3; }, 5000));
+    EXPECT_EQ (meter.currentLevel, 0);
 
     // Without a source the timer leaves the level alone.
     delete meter.levelSource;

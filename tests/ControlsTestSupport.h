@@ -7,6 +7,16 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <cstdlib>
+#include <ostream>
+
+// Readable failure messages for message lists.
+namespace juce
+{
+inline void PrintTo (const StringArray& strings, std::ostream* os)
+{
+    *os << "{ \"" << strings.joinIntoString ("\", \"") << "\" }";
+}
+} // namespace juce
 
 namespace controlstest
 {
@@ -56,11 +66,6 @@ inline juce::Image throughPng (const juce::Image& img)
     return juce::ImageFileFormat::loadFrom (out.getData(), out.getDataSize());
 }
 
-inline juce::Colour pixel (const juce::Image& img, int x, int y)
-{
-    return img.getPixelAt (x, y);
-}
-
 inline bool near (juce::Colour a, juce::Colour b, int tolerance = 8)
 {
     return std::abs (a.getRed() - b.getRed()) <= tolerance
@@ -81,6 +86,13 @@ inline bool movePointerTo (juce::Point<int> screen)
     const bool ok = xdo ("mousemove " + juce::String (screen.x) + " " + juce::String (screen.y));
     testsupport::pumpFor (30);
     return ok;
+}
+
+// Runs the message loop until the test display has no mouse button held: once
+// the release is seen, every pointer event sent before it has been handled.
+inline bool waitForButtonsUp()
+{
+    return testsupport::pumpUntil ([] { return ! juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown(); });
 }
 
 // Collects the action messages of a broadcaster.

@@ -1,0 +1,64 @@
+#include "panel/AboutWindow.h"
+#include "VelkBinaryData.h"
+
+const char* const AboutWindow::makerPageUrl = "https://www.example.com/velkwerk";
+
+AboutWindow::AboutWindow (const juce::String& title)
+    : titleText (title)
+{
+    closeButton = std::make_unique<juce::ImageButton> (juce::String());
+    webLinkButton = std::make_unique<juce::HyperlinkButton>();
+
+    textPosition = { 285, 181 };
+
+    backgroundImage = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_22,
+                                                       VELKBIN::temp_binary_data_22Size);
+    setSize (backgroundImage.getWidth(), backgroundImage.getHeight());
+
+    const auto closeNormal = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_23,
+                                                              VELKBIN::temp_binary_data_23Size);
+    const auto closeLit = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_21,
+                                                           VELKBIN::temp_binary_data_21Size);
+    closeButton->setImages (true, true, true,
+                            closeNormal, 1.0f, juce::Colours::transparentWhite,
+                            closeLit, 1.0f, juce::Colours::transparentWhite,
+                            closeLit, 1.0f, juce::Colours::transparentBlack,
+                            0.0f);
+    closeButton->setSize (closeNormal.getWidth(), closeNormal.getHeight());
+    closeButton->setTopLeftPosition (116, 171);
+    closeButton->addListener (this);
+    addAndMakeVisible (closeButton.get());
+
+    webLinkButton->setURL (juce::URL (makerPageUrl));
+    webLinkButton->setSize (140, 16);
+    webLinkButton->setTopLeftPosition (67, 143);
+    addAndMakeVisible (webLinkButton.get());
+}
+
+AboutWindow::~AboutWindow()
+{
+    closeButton->removeListener (this);
+    closeButton = nullptr;
+    webLinkButton = nullptr;
+}
+
+void AboutWindow::paint (juce::Graphics& g)
+{
+    g.setColour (juce::Colours::grey);
+    g.drawRect (juce::Rectangle<float> (0.0f, 0.0f, (float) getWidth(), (float) getHeight()), 1.0f);
+
+    if (backgroundImage.isValid())
+        g.drawImageAt (backgroundImage, 0, 0);
+
+    g.drawFittedText (titleText, textPosition.x, textPosition.y, 200, 20,
+                      juce::Justification::left, 1, 0.0f);
+}
+
+void AboutWindow::buttonClicked (juce::Button* button)
+{
+    if (button != closeButton.get())
+        return;
+
+    if (auto* dialog = findParentComponentOfClass<juce::DialogWindow>())
+        dialog->exitModalState (0);
+}

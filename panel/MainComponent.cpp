@@ -1,0 +1,511 @@
+// The panel's construction, destruction, layout, painting and settings.
+#include "panel/MainComponent.h"
+#include "panel/AboutWindow.h"
+#include "panel/MainMenu.h"
+#include "controls/VelkRounding.h"
+#include "routing/FRDialog.h"
+#include "VelkBinaryData.h"
+
+#include <iostream>
+
+std::unique_ptr<juce::ApplicationCommandManager> applicationCommandManager;
+
+namespace
+{
+juce::ApplicationCommandManager& getOrCreateCommandManager()
+{
+    if (applicationCommandManager == nullptr)
+        applicationCommandManager = std::make_unique<juce::ApplicationCommandManager>();
+
+    return *applicationCommandManager;
+}
+
+juce::Image imageFromMemory (const unsigned char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+// The version of the running application; outside an application (tests)
+// the version this build was made as.
+juce::String applicationVersion()
+{
+    if (auto* app = juce::JUCEApplicationBase::getInstance())
+        return app->getApplicationVersion();
+
+    return "2.0.0.0";
+}
+
+// A child's place on the panel as fractions of the panel picture.
+struct Fractions
+{
+    float x, y, w, h;
+};
+
+constexpr Fractions fractions44  { 0.575342f, 0.234483f, 0.324201f, 0.0810345f };
+constexpr Fractions fractions48  { 0.584475f, 0.325862f, 0.315068f, 0.0775862f };
+constexpr Fractions fractions88  { 0.577626f, 0.415517f, 0.312785f, 0.0758621f };
+constexpr Fractions fractions96  { 0.579909f, 0.501724f, 0.310502f, 0.0793103f };
+constexpr Fractions fractions176 { 0.577626f, 0.596552f, 0.324201f, 0.0741379f };
+constexpr Fractions fractions192 { 0.577626f, 0.684483f, 0.315068f, 0.0793103f };
+constexpr Fractions fractionsMute { 0.175799f, 0.875862f, 0.191781f, 0.0810345f };
+constexpr Fractions fractionsLeftLabel { 0.0844749f, 0.793103f, 0.184932f, 0.0603448f };
+constexpr Fractions fractionsRightLabel { 0.271689f, 0.794828f, 0.196347f, 0.0586207f };
+
+// Products in single precision, truncated toward zero.
+juce::Rectangle<int> placeByFractions (const Fractions& f, float width, float height, int yOffset)
+{
+    return { (int) (f.x * width),
+             (int) (f.y * height) + yOffset,
+             (int) (f.w * width),
+             (int) (f.h * height) };
+}
+
+// The backgrounds of one size class.
+struct SizeClass
+{
+    const char* word;
+    const unsigned char* normalData;
+    int normalSize;
+    const unsigned char* downData;
+    int downSize;
+};
+
+SizeClass sizeClassForWidth (int width)
+{
+    if (width <= 228)
+        return { "klein", VELKBIN::temp_binary_data_2, VELKBIN::temp_binary_data_2Size,
+                 VELKBIN::temp_binary_data_3, VELKBIN::temp_binary_data_3Size };
+
+    if (width <= 329)
+        return { "mittel", VELKBIN::temp_binary_data_8, VELKBIN::temp_binary_data_8Size,
+                 VELKBIN::temp_binary_data_9, VELKBIN::temp_binary_data_9Size };
+
+    return { "gross", VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size,
+             VELKBIN::temp_binary_data_15, VELKBIN::temp_binary_data_15Size };
+}
+
+juce::Image rescaledCopy (const juce::Image& source, int width, int height)
+{
+    if (! source.isValid() || width <= 0 || height <= 0)
+        return {};
+
+    auto copy = source.createCopy();
+    return copy.rescaled (width, height, juce::Graphics::highResamplingQuality);
+}
+} // namespace
+
+//==============================================================================
+MainComponent::MainComponent()
+    : rateButton44 (std::make_unique<juce::ImageButton> ("44")),
+      rateButton48 (std::make_unique<juce::ImageButton> ("48")),
+      rateButton88 (std::make_unique<juce::ImageButton> ("88")),
+      rateButton96 (std::make_unique<juce::ImageButton> ("96")),
+      rateButton176 (std::make_unique<juce::ImageButton> ("176")),
+      rateButton192 (std::make_unique<juce::ImageButton> ("192")),
+      muteButton (std::make_unique<juce::ImageButton> ("MuteOut")),
+      sliderGroup (std::make_unique<SliderStereoGroup>()),
+      leftLevelLabel (std::make_unique<juce::Label>()),
+      rightLevelLabel (std::make_unique<juce::Label>()),
+      levelMeter1 (std::make_unique<LevelMeter2>()),
+      levelMeter2 (std::make_unique<LevelMeter2>()),
+      menuBar (std::make_unique<juce::MenuBarComponent> (this)),
+      menuLookAndFeel (std::make_unique<PopupMenuLookandFeel>())
+{
+    // Settings store: the folder name is absolute, so the file lies in the
+    // folder "Quibra" of the user application-data directory.
+    {
+        juce::PropertiesFile::Options options;
+        options.applicationName = "Quibra";
+        options.filenameSuffix = ".settings";
+        options.folderName = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+                                 .getChildFile ("Quibra")
+                                 .getFullPathName();
+        options.osxLibrarySubFolder = "Application Support";
+        options.commonToAllUsers = false;
+        options.ignoreCaseOfKeyNames = false;
+        options.doNotSave = false;
+        options.millisecondsBeforeSaving = 3000;
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.processLock = nullptr;
+        appProperties.setStorageParameters (options);
+    }
+
+    // Command manager: its key mappings listen to the panel's keys, and the
+    // menu model follows its changes.
+    addKeyListener (getOrCreateCommandManager().getKeyMappings());
+    setApplicationCommandManagerToWatch (&getOrCreateCommandManager());
+
+    changeGuard = false;
+
+    // Menu.
+    addAndMakeVisible (menuBar.get());
+    menuBarHeight = 0;
+    menuBar->setModel (nullptr);
+    menuBarHeight = installMainMenu (*menuBar, this, menuLookAndFeel.get());
+
+    // Backgrounds: private copies of the large pair.
+    backgroundNormal = imageFromMemory (VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size).createCopy();
+    backgroundDown = imageFromMemory (VELKBIN::temp_binary_data_15, VELKBIN::temp_binary_data_15Size).createCopy();
+
+    buildDialogWindows();
+
+    backgroundDesignWidth = (double) backgroundNormal.getWidth();
+    backgroundDesignHeight = (double) backgroundNormal.getHeight();
+    setSize (backgroundNormal.getWidth(), backgroundNormal.getHeight() + menuBarHeight);
+
+    for (auto* button : { rateButton44.get(), rateButton48.get(), rateButton88.get(),
+                          rateButton96.get(), rateButton176.get(), rateButton192.get() })
+    {
+        button->setClickingTogglesState (true);
+        addAndMakeVisible (button);
+        button->setRadioGroupId (1001);
+        button->addListener (this);
+        button->setEnabled (true);
+    }
+
+    muteButton->setClickingTogglesState (true);
+    addAndMakeVisible (muteButton.get());
+    muteButton->addListener (this);
+    muteButton->setEnabled (true);
+
+    // Fader pair.
+    sliderGroup->setName ("sliderOutGroup");
+    faderLookAndFeel.linkedThumbSource = imageFromMemory (VELKBIN::temp_binary_data_13, VELKBIN::temp_binary_data_13Size);
+    faderLookAndFeel.currentThumbSource = imageFromMemory (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
+    faderLookAndFeel.unlinkedThumbSource = imageFromMemory (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
+    faderLookAndFeel.thumbDesignWidth = 22;
+    faderLookAndFeel.thumbDesignHeight = 33;
+
+    sliderGroup->leftSliderDesign.height = 321;
+    sliderGroup->leftSliderDesign.width = 25;
+    sliderGroup->leftSliderDesign.x = 0;
+    sliderGroup->leftSliderDesign.y = 9;
+    sliderGroup->rightSliderDesign.height = 321;
+    sliderGroup->rightSliderDesign.width = 25;
+    sliderGroup->rightSliderDesign.x = 30;
+    sliderGroup->rightSliderDesign.y = 9;
+    sliderGroup->leftSliderBounds.x = 0;
+    sliderGroup->leftSliderBounds.y = 9;
+    sliderGroup->leftSliderBounds.height = 321;
+    sliderGroup->leftSliderBounds.width = 25;
+    sliderGroup->rightSliderBounds.x = 30;
+    sliderGroup->rightSliderBounds.y = 9;
+    sliderGroup->rightSliderBounds.height = 321;
+    sliderGroup->rightSliderBounds.width = 25;
+
+    addAndMakeVisible (sliderGroup.get());
+
+    for (auto* slider : { &sliderGroup->leftSlider, &sliderGroup->rightSlider })
+    {
+        slider->setColour (juce::Slider::backgroundColourId, juce::Colour::fromRGBA (150, 151, 152, 0));
+        slider->setColour (juce::Slider::trackColourId, juce::Colour::fromRGBA (22, 24, 26, 0));
+        slider->setSliderStyle (juce::Slider::LinearVertical);
+        slider->setRange (-64.0, 0.0, 1.0);
+        slider->setTextBoxStyle (juce::Slider::NoTextBox, false, 1, 1);
+        slider->setValue (0.0, juce::dontSendNotification);
+        slider->setLookAndFeel (&faderLookAndFeel);
+    }
+
+    sliderGroup->lastLeftValue = 0.0;
+    sliderGroup->lastRightValue = 0.0;
+    sliderGroup->doubleClickValue = 0.0;
+    sliderGroup->sliderLookAndFeel = &faderLookAndFeel;
+    sliderGroup->addActionListener (this);
+    sliderGroup->designHeight = 340;
+    sliderGroup->designWidth = 65;
+    sliderGroup->designX = 93;
+    sliderGroup->designY = 119;
+    sliderGroup->designYOffset = menuBarHeight;
+    sliderGroup->setSize (65, 340);
+    sliderGroup->setTopLeftPosition (93, 119);
+
+    // Labels.
+    addAndMakeVisible (rightLevelLabel.get());
+    addAndMakeVisible (leftLevelLabel.get());
+
+    for (auto* label : { leftLevelLabel.get(), rightLevelLabel.get() })
+    {
+        label->setText ({}, juce::dontSendNotification);
+        label->setLookAndFeel (&dbLabelLookAndFeel);
+        label->setJustificationType (juce::Justification::centred);
+    }
+
+    RegisterDeviceCallBacks (this, &MainComponent::OnApiCallback);
+
+    resized();
+    enabledButtons (false);
+}
+
+void MainComponent::buildDialogWindows()
+{
+    // Routing editor and its window.
+    const auto routingPicture = imageFromMemory (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size);
+    const auto routingPictureLit = imageFromMemory (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
+
+    flexrouteDialog = std::make_unique<FlexrouteDialog> (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size,
+                                                         FlexrouteImages::cutFrom (routingPicture, routingPictureLit));
+    flexrouteDialog->addActionListener (this);
+
+    {
+        juce::DialogWindow::LaunchOptions options;
+        options.dialogTitle = "FlexROUTE";
+        options.content.setOwned (flexrouteDialog.get());
+        options.escapeKeyTriggersCloseButton = true;
+        options.useNativeTitleBar = true;
+        options.resizable = true;
+        options.componentToCentreAround = nullptr;
+        flexrouteWindow.reset (options.create());
+    }
+
+    const double w = routingPicture.getWidth();
+    const double h = routingPicture.getHeight();
+
+    flexrouteWindow->setResizable (true, false);
+
+    if (w > 0.0 && h > 0.0)
+    {
+        const double aspect = w / h;
+        flexrouteWindow->setResizeLimits (juce::roundToInt (w / 2.0), juce::roundToInt (h / 2.0),
+                                          juce::roundToInt (2.0 * w), juce::roundToInt (2.0 * w / aspect));
+        flexrouteWindow->getConstrainer()->setFixedAspectRatio (aspect);
+        flexrouteWindow->setSize ((int) (0.7 * w), (int) (0.7 * h));
+    }
+
+    // About window.
+    aboutWindow = std::make_unique<AboutWindow> ("Quibra eX" + juce::String (" v") + applicationVersion());
+
+    {
+        juce::DialogWindow::LaunchOptions options;
+        options.dialogTitle = "About Quibra";
+        options.content.setOwned (aboutWindow.get());
+        options.escapeKeyTriggersCloseButton = true;
+        options.useNativeTitleBar = true;
+        options.resizable = false;
+        aboutDialogWindow.reset (options.create());
+    }
+
+    // The window switches to its native title bar after taking the content,
+    // which changes its borders; keep the content at the picture's size.
+    aboutDialogWindow->setContentComponentSize (aboutWindow->backgroundImage.getWidth(),
+                                                aboutWindow->backgroundImage.getHeight());
+}
+
+MainComponent::~MainComponent()
+{
+    // No device event may reach this panel any more. The message thread holds
+    // the message-manager lock here, so a callback waiting for that lock sees
+    // the cleared owner once it gets it.
+    void* expected = this;
+    __atomic_compare_exchange_n (&mydeviceStruct.owner, &expected, static_cast<void*> (nullptr), false,
+                                 __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    stopTimer (timerChangeGuard);
+    stopTimer (timerRefreshFromDevice);
+
+    removeMainMenu (*menuBar);
+
+    flexrouteDialog = nullptr;
+    flexrouteWindow = nullptr;
+
+    juce::PopupMenu::dismissAllActiveMenus();
+
+    menuBar->setLookAndFeel (nullptr);
+    sliderGroup->removeLookAndFeel();
+    leftLevelLabel->setLookAndFeel (nullptr);
+    rightLevelLabel->setLookAndFeel (nullptr);
+
+    menuBar = nullptr;
+
+    aboutWindow = nullptr;
+    aboutDialogWindow = nullptr;
+
+    for (auto* meter : { levelMeter1.get(), levelMeter2.get() })
+    {
+        meter->levelSource = nullptr;
+        meter->currentLevel = 0;
+    }
+
+    setApplicationCommandManagerToWatch (nullptr);
+
+    if (applicationCommandManager != nullptr)
+        removeKeyListener (applicationCommandManager->getKeyMappings());
+
+    applicationCommandManager = nullptr;
+}
+
+void MainComponent::visibilityChanged() {}
+
+void MainComponent::menuBarActivated (bool) {}
+
+juce::Array<juce::ImageButton*> MainComponent::panelButtons() const
+{
+    return { rateButton44.get(), rateButton48.get(), rateButton88.get(), rateButton96.get(),
+             rateButton176.get(), rateButton192.get(), muteButton.get() };
+}
+
+//==============================================================================
+void MainComponent::paint (juce::Graphics& g)
+{
+    if (backgroundNormal.isValid())
+        g.drawImageAt (backgroundNormal, 0, menuBarHeight);
+}
+
+void MainComponent::resized()
+{
+    const int w = getWidth();
+    const int h = getHeight();
+    const int m = menuBarHeight;
+    const int contentHeight = h - juce::jmin (m, h);
+
+    // Backgrounds of the size class, rescaled to the panel.
+    if (w > 0 && h > 0 && contentHeight > 0)
+    {
+        const auto sizeClass = sizeClassForWidth (w);
+        backgroundNormal = rescaledCopy (imageFromMemory (sizeClass.normalData, sizeClass.normalSize), w, contentHeight);
+        backgroundDown = rescaledCopy (imageFromMemory (sizeClass.downData, sizeClass.downSize), w, contentHeight);
+
+        std::cerr << sizeClass.word << "\n";
+        std::cerr.flush();
+    }
+
+    if (menuBar != nullptr)
+        menuBar->setBounds (0, 0, w, juce::jmin (m, h));
+
+    const double sx = backgroundDesignWidth > 0.0 ? w / backgroundDesignWidth : 0.0;
+    const double sy = backgroundDesignHeight > 0.0 ? (h - m) / backgroundDesignHeight : 0.0;
+
+    const auto W = (float) w;
+    const auto H = (float) contentHeight;
+
+    rateButton44->setBounds (placeByFractions (fractions44, W, H, m));
+    rateButton48->setBounds (placeByFractions (fractions48, W, H, m));
+    rateButton88->setBounds (placeByFractions (fractions88, W, H, m));
+    rateButton96->setBounds (placeByFractions (fractions96, W, H, m));
+    rateButton176->setBounds (placeByFractions (fractions176, W, H, m));
+    rateButton192->setBounds (placeByFractions (fractions192, W, H, m));
+    muteButton->setBounds (placeByFractions (fractionsMute, W, H, m));
+
+    // Faders inside the pair, scaled from their design rectangles.
+    const auto& leftDesign = sliderGroup->leftSliderDesign;
+    const int faderHeight = roundHalfEven ((leftDesign.height + leftDesign.y) * sy - leftDesign.y * sy);
+
+    if (faderHeight != 0)
+    {
+        const int faderY = roundHalfEven (leftDesign.y * sy);
+        const int faderWidth = roundHalfEven ((leftDesign.width + leftDesign.x) * sx - leftDesign.x * sx);
+
+        sliderGroup->leftSliderBounds.x = roundHalfEven (leftDesign.x * sx);
+        sliderGroup->leftSliderBounds.y = faderY;
+        sliderGroup->leftSliderBounds.height = faderHeight;
+        sliderGroup->leftSliderBounds.width = faderWidth;
+        sliderGroup->rightSliderBounds.x = roundHalfEven (sliderGroup->rightSliderDesign.x * sx);
+        sliderGroup->rightSliderBounds.y = faderY;
+        sliderGroup->rightSliderBounds.height = faderHeight;
+        sliderGroup->rightSliderBounds.width = faderWidth;
+
+        // Thumbs follow the panel's scale.
+        if (auto* look = sliderGroup->sliderLookAndFeel)
+        {
+            const int tw = roundHalfEven (look->thumbDesignWidth * sx);
+            const int th = roundHalfEven (look->thumbDesignHeight * sy);
+
+            look->currentThumb = look->currentThumbSource.isValid() && tw > 0 && th > 0
+                                     ? look->currentThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
+                                     : juce::Image();
+            look->unlinkedThumb = look->unlinkedThumbSource.isValid() && tw > 0 && th > 0
+                                      ? look->unlinkedThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
+                                      : juce::Image();
+            look->linkedThumb = look->linkedThumbSource.isValid() && tw > 0 && th > 0
+                                    ? look->linkedThumbSource.rescaled (tw, th, juce::Graphics::highResamplingQuality)
+                                    : juce::Image();
+
+            if (look->linkedThumb.isValid() && look->markLinkedThumb)
+            {
+                // Draw on a private copy: the rescaled image may share its
+                // pixels with the cached source.
+                look->linkedThumb = look->linkedThumb.createCopy();
+                const auto iw = (float) look->linkedThumb.getWidth();
+                const auto hh = (float) (look->linkedThumb.getHeight() / 2);
+                juce::Graphics g (look->linkedThumb);
+                g.setColour (juce::Colours::red);
+                g.drawLine (1.0f, hh, iw - 1.0f, hh, 0.5f);
+            }
+        }
+    }
+
+    // The pair itself.
+    const bool thumbsRescaled = faderHeight != 0 && sliderGroup->sliderLookAndFeel != nullptr;
+    {
+        const auto& group = *sliderGroup;
+        const double left = group.designX * sx;
+        const double top = group.designY * sy;
+        sliderGroup->setBounds (roundHalfEven (left),
+                                roundHalfEven (top) + group.designYOffset,
+                                roundHalfEven ((group.designWidth + group.designX) * sx - left),
+                                roundHalfEven ((group.designHeight + group.designY) * sy - top));
+    }
+
+    // The thumbs' size sets the faders' travel: let them lay out again even
+    // when the pair kept its size.
+    if (thumbsRescaled)
+    {
+        sliderGroup->leftSlider.lookAndFeelChanged();
+        sliderGroup->rightSlider.lookAndFeelChanged();
+    }
+
+    leftLevelLabel->setBounds (placeByFractions (fractionsLeftLabel, W, H, m));
+    rightLevelLabel->setBounds (placeByFractions (fractionsRightLabel, W, H, m));
+
+    // Each button shows its own part of the picture; the lit part when on
+    // or pressed. The pictures are drawn below the menu bar.
+    for (auto* button : panelButtons())
+    {
+        const auto area = button->getBounds().translated (0, -m);
+        const auto normal = backgroundNormal.getClippedImage (area);
+        const auto down = backgroundDown.getClippedImage (area);
+
+        button->setImages (false, true, true,
+                           normal, 1.0f, juce::Colours::transparentBlack,
+                           normal, 1.0f, juce::Colours::transparentBlack,
+                           down, 1.0f, juce::Colours::transparentBlack,
+                           0.0f);
+    }
+}
+
+void MainComponent::enabledButtons (bool enable)
+{
+    for (auto* button : panelButtons())
+        button->setEnabled (enable);
+
+    if (! enable)
+    {
+        if (aboutDialogWindow != nullptr)
+            aboutDialogWindow->setVisible (false);
+
+        for (auto* button : panelButtons())
+            button->setToggleState (false, juce::dontSendNotification);
+
+        leftLevelLabel->setText ({}, juce::dontSendNotification);
+        rightLevelLabel->setText ({}, juce::dontSendNotification);
+
+        for (auto* meter : { levelMeter1.get(), levelMeter2.get() })
+        {
+            meter->levelSource = nullptr;
+            meter->currentLevel = 0;
+        }
+    }
+
+    for (juce::Component* c : { static_cast<juce::Component*> (sliderGroup.get()),
+                                static_cast<juce::Component*> (levelMeter1.get()),
+                                static_cast<juce::Component*> (levelMeter2.get()) })
+    {
+        c->setEnabled (enable);
+        c->setVisible (enable);
+    }
+}
+
+//==============================================================================
+void MainComponent::savedWindowPosition (juce::String state)
+{
+    if (auto* settings = appProperties.getUserSettings())
+        settings->setValue ("WindowPosition", state);
+}

@@ -1,0 +1,119 @@
+// The control panel: the main window's content. It owns every widget of the
+// panel, the routing editor window, the About window, the settings store and
+// the looks of its widgets, it is the model of the application's menu bar, and
+// it receives the device link's events.
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_data_structures/juce_data_structures.h>
+
+#include "device/RegisterDeviceCallBacksMac.h"
+#include "controls/VelkLabel.h"
+#include "controls/LevelMeter2.h"
+#include "controls/PopupMenuLookAndFeel.h"
+#include "controls/SliderLookAndFeel.h"
+#include "controls/SliderStereoGroup.h"
+
+class FlexrouteDialog;
+class AboutWindow;
+
+// The command manager shared by the panel and the application. The panel
+// creates it on first use and releases it when it goes away.
+extern std::unique_ptr<juce::ApplicationCommandManager> applicationCommandManager;
+
+class MainComponent : public juce::Component,
+                      public juce::Button::Listener,
+                      public juce::MenuBarModel,
+                      public juce::ChangeBroadcaster,
+                      private juce::ActionListener,
+                      public juce::MultiTimer
+{
+public:
+    MainComponent();
+    ~MainComponent() override;
+
+    void visibilityChanged() override;
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void buttonClicked (juce::Button*) override;
+    void timerCallback (int timerID) override;
+
+    // Menu bar model (the menus and their commands live in MainComponentMenus.cpp).
+    juce::StringArray getMenuBarNames() override;
+    juce::PopupMenu getMenuForIndex (int topLevelMenuIndex, const juce::String& menuName) override;
+    void menuBarActivated (bool isActive) override;
+    void menuItemSelected (int menuItemID, int topLevelMenuIndex) override;
+
+    // Enables the controls (interface present) or disables and clears them.
+    void enabledButtons (bool enable);
+
+    // The device link's event sink; may be called on the audio notification thread.
+    static void OnApiCallback (void* owner, void* reserved, Velk_CallbackEvent event);
+
+    // Mute off, 48000 Hz, 0 dB on both sides, then the controls read back.
+    void setFactoryDefaults();
+    // Writes both dB labels from the faders.
+    void setLevelLabels();
+    // Ticks the rate button of a rate (never notifies); other rates change nothing.
+    void initSamplerateButtons (double rate, juce::NotificationType notification);
+    // Stores the main window's state string under "WindowPosition".
+    void savedWindowPosition (juce::String state);
+
+    // Formats a fader value for a dB label: "-63.5 dB", "0 dB" (locale-free).
+    static juce::String levelText (double value);
+
+    enum TimerIds
+    {
+        timerChangeGuard = 4096,
+        timerRefreshFromDevice = 4100
+    };
+
+    // Members; declaration order is release order in reverse.
+    VelkdBLabelLookAndFeel dbLabelLookAndFeel;
+    juce::ApplicationProperties appProperties;
+
+    std::unique_ptr<juce::ImageButton> rateButton44, rateButton48, rateButton88,
+                                       rateButton96, rateButton176, rateButton192;
+    std::unique_ptr<juce::ImageButton> muteButton;
+    std::unique_ptr<SliderStereoGroup> sliderGroup;
+    std::unique_ptr<juce::Label> leftLevelLabel, rightLevelLabel;
+    std::unique_ptr<LevelMeter2> levelMeter1, levelMeter2;
+    std::unique_ptr<juce::MenuBarComponent> menuBar;
+    std::unique_ptr<PopupMenuLookandFeel> menuLookAndFeel;
+
+    std::unique_ptr<juce::DialogWindow> flexrouteWindow;
+    std::unique_ptr<FlexrouteDialog> flexrouteDialog;
+    std::unique_ptr<juce::DialogWindow> aboutDialogWindow;
+    std::unique_ptr<AboutWindow> aboutWindow;
+
+    int menuBarHeight = 0;
+    VelkSliderLookAndFeel faderLookAndFeel;
+    juce::Image backgroundNormal, backgroundDown;
+    bool changeGuard = false;
+    double backgroundDesignWidth = 0.0, backgroundDesignHeight = 0.0;
+
+    // The routing preset file chooser while one is open (MainComponentMenus.cpp).
+    std::unique_ptr<juce::FileChooser> presetChooser;
+
+private:
+    void actionListenerCallback (const juce::String& message) override;
+
+    void buildDialogWindows();
+    juce::Array<juce::ImageButton*> panelButtons() const;
+
+    // Device values.
+    void synchroniseSampleRate();
+    void readVolumesFromDevice();
+    void readMuteFromDevice();
+    void writeVolumesToDevice();
+    // Sets changeGuard until 50 ms after this call.
+    void startChangeGuard();
+
+    // When the last user change (re)started the guard.
+    juce::uint32 changeGuardStartMs = 0;
+    // A refresh left the volumes, mute and labels alone under the guard; they
+    // are read back when the guard ends.
+    bool readBackAfterGuard = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
+};

@@ -1,0 +1,310 @@
+// The panel's bridge to the interface: device events, the refresh and guard
+// timers, the buttons, the dB labels, factory defaults and action messages.
+#include "panel/MainComponent.h"
+#include "device/hw_sendFlexroute.h"
+#include "platform/CoreAudio.h"
+
+#include <locale>
+#include <sstream>
+
+namespace
+{
+constexpr UInt32 wildcardScope = kAudioObjectPropertyScopeWildcard;
+constexpr UInt32 mainElement = 0;
+constexpr int changeGuardMs = 50;
+
+const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNominalSampleRate, wildcardScope, mainElement };
+const AudioObjectPropertyAddress leftVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 1 };
+const AudioObjectPropertyAddress rightVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 2 };
+const AudioObjectPropertyAddress muteAddress { kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput, mainElement };
+
+// Each read goes into a holder that starts at zero, so a failed read gives 0.
+template <typename T>
+T readProperty (AudioObjectID object, const AudioObjectPropertyAddress& address, OSStatus* status = nullptr)
+{
+    T value {};
+    auto size = (UInt32) sizeof (T);
+    const auto result = AudioObjectGetPropertyData (object, &address, 0, nullptr, &size, &value);
+
+    if (status != nullptr)
+        *status = result;
+
+    return value;
+}
+
+template <typename T>
+void writeProperty (AudioObjectID object, const AudioObjectPropertyAddress& address, T value)
+{
+    AudioObjectSetPropertyData (object, &address, 0, nullptr, (UInt32) sizeof (T), &value);
+}
+
+// The device record's owner, read and cleared atomically: the panel clears
+// it on the message thread while events may arrive on another thread.
+bool isRegisteredOwner (void* owner) noexcept
+{
+    return owner != nullptr && __atomic_load_n (&mydeviceStruct.owner, __ATOMIC_SEQ_CST) == owner;
+}
+} // namespace
+
+//==============================================================================
+void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
+{
+    if (owner == nullptr)
+        return;
+
+    // Take the message-thread lock, retrying until it is held; give up as soon
+    // as the panel has gone (its destructor clears the record's owner) or the
+    // message loop can take no more messages.
+    juce::MessageManager::Lock lock;
+
+    for (;;)
+    {
+        if (! isRegisteredOwner (owner))
+            return;
+
+        if (lock.tryEnter())
+            break;
+
+        if (auto* mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
+            return;
+    }
+
+    // The lock is held, so the panel cannot go away meanwhile; but it may have
+    // gone while this thread waited for the lock.
+    if (! isRegisteredOwner (owner))
+        return;
+
+    auto& panel = *static_cast<MainComponent*> (owner);
+
+    if (event == eventPropertyChanged)
+    {
+        panel.startTimer (timerRefreshFromDevice, 50);
+    }
+    else if (event == eventDeviceRemoved)
+    {
+        panel.enabledButtons (false);
+    }
+    else if (event == eventDeviceArrived)
+    {
+        panel.enabledButtons (true);
+        panel.synchroniseSampleRate();
+
+        if (! panel.changeGuard)
+            panel.readVolumesFromDevice();
+
+        panel.setLevelLabels();
+        panel.readMuteFromDevice();
+        panel.startTimer (timerRefreshFromDevice, 200);
+        panel.repaint();
+    }
+}
+
+//==============================================================================
+void MainComponent::synchroniseSampleRate()
+{
+    OSStatus outputStatus = 0;
+    const auto inputRate = readProperty<Float64> (gInAudioObjectID, nominalRateAddress);
+    const auto outputRate = readProperty<Float64> (gOutAudioObjectID, nominalRateAddress, &outputStatus);
+
+    double rateToShow = 0.0;
+
+    if (inputRate == outputRate)
+        rateToShow = inputRate;
+    else if (outputStatus != 0)
+        rateToShow = 0.0;
+    else
+        rateToShow = hw_setSampleRate (outputRate) ? outputRate : 0.0;
+
+    initSamplerateButtons (rateToShow, juce::dontSendNotification);
+}
+
+void MainComponent::initSamplerateButtons (double rate, juce::NotificationType)
+{
+    const std::pair<double, juce::ImageButton*> buttons[] = {
+        { 44100.0, rateButton44.get() },  { 48000.0, rateButton48.get() },
+        { 88200.0, rateButton88.get() },  { 96000.0, rateButton96.get() },
+        { 176400.0, rateButton176.get() }, { 192000.0, rateButton192.get() }
+    };
+
+    for (const auto& [buttonRate, button] : buttons)
+    {
+        if (rate == buttonRate)
+        {
+            button->setToggleState (true, juce::dontSendNotification);
+            break;
+        }
+    }
+
+    menuItemsChanged();
+}
+
+void MainComponent::readVolumesFromDevice()
+{
+    const auto left = readProperty<Float32> (gOutAudioObjectID, leftVolumeAddress);
+    const auto right = readProperty<Float32> (gOutAudioObjectID, rightVolumeAddress);
+    sliderGroup->setLevels ((double) left, (double) right);
+}
+
+void MainComponent::readMuteFromDevice()
+{
+    const auto mute = readProperty<UInt32> (gOutAudioObjectID, muteAddress);
+    muteButton->setToggleState (mute != 0, juce::dontSendNotification);
+}
+
+void MainComponent::writeVolumesToDevice()
+{
+    const auto left = (Float32) sliderGroup->leftSlider.getValue();
+    const auto right = (Float32) sliderGroup->rightSlider.getValue();
+    writeProperty (gOutAudioObjectID, leftVolumeAddress, left);
+    writeProperty (gOutAudioObjectID, rightVolumeAddress, right);
+}
+
+//==============================================================================
+void MainComponent::timerCallback (int timerID)
+{
+    if (timerID == timerChangeGuard)
+    {
+        // The framework's timers can fire early when restarted (by up to the
+        // time since their thread last woke), so check the time ourselves.
+        const auto elapsed = juce::Time::getMillisecondCounter() - changeGuardStartMs;
+
+        if (elapsed < (juce::uint32) changeGuardMs)
+        {
+            startTimer (timerChangeGuard, changeGuardMs - (int) elapsed);
+            return;
+        }
+
+        stopTimer (timerChangeGuard);
+        changeGuard = false;
+
+        // A refresh that came during the guard skipped the volumes, the mute
+        // and the labels; without this they could stay stale (labels showing
+        // the values from before the user's change) until the next event.
+        if (readBackAfterGuard)
+        {
+            readBackAfterGuard = false;
+            readVolumesFromDevice();
+            readMuteFromDevice();
+            setLevelLabels();
+        }
+    }
+    else if (timerID == timerRefreshFromDevice)
+    {
+        synchroniseSampleRate();
+
+        if (! changeGuard)
+        {
+            readVolumesFromDevice();
+            readMuteFromDevice();
+            setLevelLabels();
+        }
+        else
+        {
+            readBackAfterGuard = true;
+        }
+
+        stopTimer (timerRefreshFromDevice);
+    }
+}
+
+void MainComponent::buttonClicked (juce::Button* button)
+{
+    const std::pair<juce::Button*, double> rates[] = {
+        { rateButton44.get(), 44100.0 },  { rateButton48.get(), 48000.0 },
+        { rateButton88.get(), 88200.0 },  { rateButton96.get(), 96000.0 },
+        { rateButton176.get(), 176400.0 }, { rateButton192.get(), 192000.0 }
+    };
+
+    for (const auto& [rateButton, rate] : rates)
+    {
+        if (button == rateButton)
+        {
+            // The refresh after the interface's change notification ticks
+            // whatever rate the interface then reports.
+            hw_setSampleRate (rate);
+            return;
+        }
+    }
+
+    if (button == muteButton.get())
+    {
+        changeGuard = true;
+        writeProperty (gOutAudioObjectID, muteAddress, (UInt32) (muteButton->getToggleState() ? 1 : 0));
+        startChangeGuard();
+    }
+}
+
+void MainComponent::startChangeGuard()
+{
+    changeGuard = true;
+    changeGuardStartMs = juce::Time::getMillisecondCounter();
+    startTimer (timerChangeGuard, changeGuardMs);
+}
+
+juce::String MainComponent::levelText (double value)
+{
+    // Default floating-point formatting, precision 6, in the classic locale.
+    // (juce::String's own conversion takes the stream's locale from the
+    // process-wide C++ locale, so a program that sets one would get "-63,5".)
+    std::ostringstream stream;
+    stream.imbue (std::locale::classic());
+    stream << value;
+    return juce::String (stream.str()) + " dB";
+}
+
+void MainComponent::setLevelLabels()
+{
+    if (! sliderGroup->isEnabled())
+        return;
+
+    leftLevelLabel->setText (levelText (sliderGroup->leftSlider.getValue()), juce::dontSendNotification);
+    rightLevelLabel->setText (levelText (sliderGroup->rightSlider.getValue()), juce::dontSendNotification);
+}
+
+void MainComponent::setFactoryDefaults()
+{
+    writeProperty (gOutAudioObjectID, muteAddress, (UInt32) 0);
+    hw_setSampleRate (48000.0);
+    writeProperty (gOutAudioObjectID, leftVolumeAddress, (Float32) 0.0f);
+    writeProperty (gOutAudioObjectID, rightVolumeAddress, (Float32) 0.0f);
+
+    readVolumesFromDevice();
+    readMuteFromDevice();
+    setLevelLabels();
+}
+
+//==============================================================================
+void MainComponent::actionListenerCallback (const juce::String& message)
+{
+    if (message == "try_icon_clicked")
+    {
+        if (auto* window = getParentComponent())
+        {
+            if (! window->isVisible())
+            {
+                window->setVisible (true);
+                setVisible (true);
+            }
+            else
+            {
+                window->toFront (true);
+            }
+        }
+    }
+
+    if (message == "volume_update")
+    {
+        changeGuard = true;
+        writeVolumesToDevice();
+        startChangeGuard();
+        return;
+    }
+
+    if (message == "flexroute_update")
+    {
+        hw_sendFlexroute (nullptr);
+
+        if (menuBar != nullptr)
+            menuBar->sendLookAndFeelChange();
+    }
+}
