@@ -177,12 +177,25 @@ TEST (AppWindow, DefaultsModeCentresResetsAndForgetsThePosition)
         a.window().setTopLeftPosition (30, 40);
     }
     App a;
+
+    // The interface away from its factory values.
+    const auto in = sim::interfaceInputDevice(), out = sim::interfaceOutputDevice();
+    ASSERT_NE (out, 0u);
+    sim::setNominalSampleRate (in, 96000.0);
+    sim::setNominalSampleRate (out, 96000.0);
+    sim::setVolumeDb (out, 1, -20.0f);
+    sim::setMute (out, true);
+
     const auto err = a.start ("/DEFAULTS");
     EXPECT_EQ (err.find ("POS: "), std::string::npos) << err;
     EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
     EXPECT_EQ (settingsOf (a.panel()).getValue ("WindowPosition", "unset"), "");
 
-    // The factory values once the interface is there: 48000 Hz.
+    // The factory values reach the interface: 48000 Hz, 0 dB, not muted.
+    EXPECT_TRUE (testsupport::pumpUntil ([&]
+    {
+        return sim::nominalSampleRate (out) == 48000.0 && ! sim::isMuted (out) && sim::volumeDb (out, 1) == 0.0f;
+    }, 15000)) << sim::nominalSampleRate (out) << " Hz, muted " << sim::isMuted (out) << ", " << sim::volumeDb (out, 1) << " dB";
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (a.panel()) == 48000; }, 15000));
 }
 
