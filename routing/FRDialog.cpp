@@ -20,6 +20,18 @@ juce::Rectangle<float> nodeBounds (const VelkFRButton* node)
 {
     return node != nullptr ? node->getBounds().toFloat() : juce::Rectangle<float>();
 }
+
+// Takes a wire off its nodes: both ends freed and dropped, curve cleared.
+void emptyWire (VelkFRConnectionPath& wire)
+{
+    for (auto* end : { wire.sourceEnd, wire.destinationEnd })
+        if (end != nullptr)
+            end->occupied = false;
+
+    wire.sourceEnd = nullptr;
+    wire.destinationEnd = nullptr;
+    wire.path.clear();
+}
 } // namespace
 
 //==============================================================================
@@ -175,16 +187,21 @@ void FlexrouteDialog::clearFRConnections()
     mixVirtual12Toggle->setToggleState (false, juce::dontSendNotification);
     mixVirtual34Toggle->setToggleState (false, juce::dontSendNotification);
 
-    // A wire picked by a press still held would otherwise be left dangling.
+    deleteAllWires();
+    repaint();
+    resized();
+}
+
+void FlexrouteDialog::deleteAllWires()
+{
+    // A wire picked by a press that is still held goes too; forget it, or the
+    // next drag would empty a deleted wire.
     pickedWire = nullptr;
     wires.clear (true);
 
     for (auto* list : { &physicInNodes, &wdmOutNodes, &asioOutNodes })
         for (auto* node : *list)
             node->occupied = false;
-
-    repaint();
-    resized();
 }
 
 void FlexrouteDialog::fillUpMixer()
@@ -250,8 +267,7 @@ FlexrouteSettings FlexrouteDialog::getSettings() const
 bool FlexrouteDialog::applySettings (const FlexrouteSettings& settings)
 {
     clearPendingWire();
-    wires.clear (true);
-    forEachNode ([] (VelkFRButton& n) { n.occupied = false; });
+    deleteAllWires();
 
     bool allApplied = true;
 
@@ -420,17 +436,9 @@ void FlexrouteDialog::mouseDrag (const juce::MouseEvent& e)
     if (nodeOf (e) == nullptr && (dragStart.x == 0.0f || dragStart.y == 0.0f))
         return;
 
+    // The picked wire gives up its route; it stays in the list, empty.
     if (pickedWire != nullptr)
-    {
-        if (pickedWire->sourceEnd != nullptr)
-            pickedWire->sourceEnd->occupied = false;
-        if (pickedWire->destinationEnd != nullptr)
-            pickedWire->destinationEnd->occupied = false;
-
-        pickedWire->sourceEnd = nullptr;
-        pickedWire->destinationEnd = nullptr;
-        pickedWire->path.clear();
-    }
+        emptyWire (*pickedWire);
 
     const auto q = e.getEventRelativeTo (this).position;
     dragEnd = q;
@@ -468,11 +476,15 @@ void FlexrouteDialog::mouseEnter (const juce::MouseEvent& e)
 {
     auto* node = nodeOf (e);
 
+    // Neither end may be a source that already carries its wire. The start
+    // is one when a picked wire was released without being dragged off it
+    // at a spot that the release test puts over a node or toggle.
     if (dragStartNode != nullptr
         && ! isMouseButtonDown (false)
         && node != nullptr
         && node->isDestination != dragStartNode->isDestination
         && ! node->occupied
+        && ! dragStartNode->occupied
         && dragStart.x != 0.0f && dragStart.y != 0.0f)
     {
         auto* wire = new VelkFRConnectionPath();
@@ -496,14 +508,7 @@ void FlexrouteDialog::mouseDoubleClick (const juce::MouseEvent& e)
     if (wire == nullptr)
         return;
 
-    if (wire->sourceEnd != nullptr)
-        wire->sourceEnd->occupied = false;
-    if (wire->destinationEnd != nullptr)
-        wire->destinationEnd->occupied = false;
-
-    wire->sourceEnd = nullptr;
-    wire->destinationEnd = nullptr;
-    wire->path.clear();
+    emptyWire (*wire);
     wires.removeObject (wire, true);
 
     fillUpMixer();

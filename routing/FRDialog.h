@@ -132,6 +132,7 @@ private:
     void createNode (juce::OwnedArray<VelkFRButton>& list, int kind, int channel, const juce::String& prefix,
                      int designX, bool destination, juce::Image& highlight);
     void clearPendingWire() noexcept;
+    void deleteAllWires();
     VelkFRButton* nodeOf (const juce::MouseEvent&) const noexcept;
     VelkFRConnectionPath* wireAt (juce::Point<float> p, float halfLength) const;
     static juce::Point<float> controlPointBetweenCorners (const VelkFRButton& a, const VelkFRButton& b);

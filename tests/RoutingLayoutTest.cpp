@@ -115,12 +115,13 @@ TEST (RoutingEditorLayout, ChildrenInConstructionOrderWithTogglesOnTop)
         EXPECT_FALSE (toggle->getToggleState());
     }
 
-    // The node highlight is every node's over image; only the physical inputs toggle.
-    auto* phys = editor->findNode (kindPhysicalInput, 1, false);
-    EXPECT_TRUE (phys->getClickingTogglesState());
-    EXPECT_FALSE (editor->findNode (kindAsio, 0, false)->getClickingTogglesState());
-    EXPECT_EQ (phys->getOverImage().getWidth(), 18);
-    EXPECT_FALSE (phys->getNormalImage().isValid());
+    // Only the physical inputs toggle.
+    for (int i = 0; i < 26; ++i)
+    {
+        auto* n = dynamic_cast<VelkFRButton*> (editor->getChildComponent (i));
+        ASSERT_NE (n, nullptr);
+        EXPECT_EQ (n->getClickingTogglesState(), n->kind == kindPhysicalInput) << n->getName();
+    }
 }
 
 TEST (RoutingEditorLayout, WiresAreRebuiltFromNodeCornersOnLayout)
@@ -135,6 +136,8 @@ TEST (RoutingEditorLayout, WiresAreRebuiltFromNodeCornersOnLayout)
     auto q = quadraticOf (wire.path);
     ASSERT_TRUE (q.valid);
     EXPECT_EQ (q.start, juce::Point<float> (410.0f, 244.0f));
+    // Half the corner distance (504) to the right; 20 below, not scaled.
+    EXPECT_EQ (q.control, juce::Point<float> (644.0f, 246.0f));
     EXPECT_EQ (q.end, juce::Point<float> (914.0f, 244.0f));
 
     editor->setSize (524, 442);
@@ -146,11 +149,38 @@ TEST (RoutingEditorLayout, WiresAreRebuiltFromNodeCornersOnLayout)
     EXPECT_TRUE (editor->findNode (kindWdm, 0, false)->occupied);
 }
 
+TEST (RoutingEditorLayout, LeftwardWireBendsLeftByTheTruncatedCornerDistance)
+{
+    auto editor = routingtest::makeEditor();
+    FlexrouteSettings s;
+    s.wires.push_back ({ kindAsio, 0, kindWdm, 1 });  // corners (370, 113) -> (274, 159)
+    ASSERT_TRUE (editor->applySettings (s));
+    auto& wire = *editor->getWires()[0];
+
+    // Distance 106.45 is truncated to 106 before halving; the end lies to the
+    // left, so the bend goes left: 370 - 53.
+    editor->setSize (524, 442);
+    auto q = quadraticOf (wire.path);
+    ASSERT_TRUE (q.valid);
+    EXPECT_EQ (q.start, juce::Point<float> (379.0f, 122.0f));
+    EXPECT_EQ (q.control, juce::Point<float> (317.0f, 133.0f));
+    EXPECT_EQ (q.end, juce::Point<float> (283.0f, 168.0f));
+
+    // Corners (740, 226) -> (548, 318): distance 212.90 -> 212, bend 106.
+    editor->setSize (1048, 884);
+    q = quadraticOf (wire.path);
+    ASSERT_TRUE (q.valid);
+    EXPECT_EQ (q.control, juce::Point<float> (634.0f, 246.0f));
+}
+
 TEST (RoutingEditorLayout, PaintsPictureAndWires)
 {
     auto editor = routingtest::makeEditor();
     auto snap = editor->createComponentSnapshot (editor->getLocalBounds());
-    EXPECT_EQ (snap.getPixelAt (10, 10), juce::Colour (0xff202830));
+    const juce::Colour ground (0xff202830);
+    EXPECT_EQ (snap.getPixelAt (10, 10), ground);
+    // Nothing pending: the pending wire, a single point at the origin, shows nothing.
+    EXPECT_EQ (snap.getPixelAt (0, 0), ground);
 
     FlexrouteSettings s;
     s.wires.push_back ({ kindWdm, 0, kindAsio, 0 });
@@ -161,6 +191,13 @@ TEST (RoutingEditorLayout, PaintsPictureAndWires)
     EXPECT_EQ (snap.getPixelAt (457, 116), juce::Colours::red);
     const auto mid = routingtest::pointOnWire (*editor->getWires()[0]);
     EXPECT_EQ (snap.getPixelAt ((int) mid.x, (int) mid.y), juce::Colours::red);
+
+    // The curve is 5 pixels thick: its lowest point, (326.5, 127.5), runs
+    // level, so column 326 is covered from y 125 to 130 and no further.
+    for (int y : { 125, 126, 127, 128, 129 })
+        EXPECT_GT (snap.getPixelAt (326, y).getRed(), 0xc0) << y;
+    for (int y : { 124, 130 })
+        EXPECT_LT (snap.getPixelAt (326, y).getRed(), 0x80) << y;
 
     // Rescaled picture at a new size.
     editor->setSize (262, 221);
@@ -178,6 +215,8 @@ TEST (RoutingEditor, ClearRemovesWiresAndSwitchesTogglesOffWithoutRebuilding)
     ASSERT_TRUE (editor->applySettings (s));
     ASSERT_EQ (editor->getMixerState().entries[kindAsio][0].muted, 1);
 
+    // A node knocked off its spot goes back: clearing lays the editor out again.
+    editor->findNode (kindAsio, 0, false)->setBounds (1, 2, 3, 4);
     editor->clearFRConnections();
     EXPECT_EQ (editor->getWires().size(), 0);
     EXPECT_FALSE (editor->findNode (kindAsio, 0, false)->occupied);
@@ -327,4 +366,110 @@ TEST (RoutingEditorLayout, UndecodablePictureLeavesTheLayoutAlone)
 
     FlexrouteDialog none (nullptr, 16895, {});
     EXPECT_EQ (none.getWidth(), 0);
+}
+
+namespace
+{
+// A picture whose every pixel tells where it lies and which picture it is in:
+// red and green the low bytes of x and y, blue the high bits and the tag.
+juce::Image coordinatePicture (int tag)
+{
+    juce::Image im (juce::Image::ARGB, routingtest::pictureWidth, routingtest::pictureHeight, false);
+    juce::Image::BitmapData data (im, juce::Image::BitmapData::writeOnly);
+    for (int y = 0; y < im.getHeight(); ++y)
+        for (int x = 0; x < im.getWidth(); ++x)
+            data.setPixelColour (x, y, juce::Colour ((juce::uint8) (x & 0xff), (juce::uint8) (y & 0xff),
+                                                     (juce::uint8) ((x >> 8) | ((y >> 8) << 2) | (tag << 4)), (juce::uint8) 0xff));
+    return im;
+}
+
+// The cut-out's size, and the picture and spot its top-left pixel came from.
+void expectCut (const juce::Image& cut, int tag, juce::Rectangle<int> spot)
+{
+    ASSERT_TRUE (cut.isValid());
+    EXPECT_EQ (cut.getBounds(), spot.withZeroOrigin()) << spot.toString();
+    const auto c = cut.getPixelAt (0, 0);
+    EXPECT_EQ (c.getBlue() >> 4, tag) << spot.toString();
+    EXPECT_EQ (c.getRed() | ((c.getBlue() & 3) << 8), spot.getX()) << spot.toString();
+    EXPECT_EQ (c.getGreen() | (((c.getBlue() >> 2) & 3) << 8), spot.getY()) << spot.toString();
+}
+} // namespace
+
+TEST (RoutingEditorLayout, CutOutsComeFromTheirSpotsAndGoToTheirButtons)
+{
+    constexpr int unlitTag = 1, litTag = 2;
+    auto images = FlexrouteImages::cutFrom (coordinatePicture (unlitTag), coordinatePicture (litTag));
+    expectCut (images.nodeHighlight, litTag, { 99, 159, 18, 18 });
+    expectCut (images.muteNormal, unlitTag, { 182, 73, 47, 30 });
+    expectCut (images.muteOver, litTag, { 356, 73, 47, 30 });
+    expectCut (images.muteDown, litTag, { 182, 73, 47, 30 });
+    expectCut (images.mixVirtual12Normal, unlitTag, { 22, 390, 155, 31 });
+    expectCut (images.mixVirtual12Down, litTag, { 22, 390, 155, 31 });
+    expectCut (images.mixVirtual34Normal, unlitTag, { 189, 390, 155, 31 });
+    expectCut (images.mixVirtual34Down, litTag, { 189, 390, 155, 31 });
+
+    const auto& p = routingtest::Pictures::get();
+    FlexrouteDialog editor (p.unlitPng.getData(), (int) p.unlitPng.getSize(), images);
+
+    // Images compare equal when they share their pixels.
+    for (auto* mute : { &editor.getMuteWdmToggle(), &editor.getMuteAsioToggle() })
+    {
+        EXPECT_TRUE (mute->getNormalImage() == images.muteNormal) << mute->getName();
+        EXPECT_TRUE (mute->getOverImage() == images.muteOver) << mute->getName();
+        EXPECT_TRUE (mute->getDownImage() == images.muteDown) << mute->getName();
+    }
+
+    // The mix toggles have no over image of their own: the normal one stands in.
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getNormalImage() == images.mixVirtual12Normal);
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getOverImage() == images.mixVirtual12Normal);
+    EXPECT_TRUE (editor.getMixVirtual12Toggle().getDownImage() == images.mixVirtual12Down);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getNormalImage() == images.mixVirtual34Normal);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getOverImage() == images.mixVirtual34Normal);
+    EXPECT_TRUE (editor.getMixVirtual34Toggle().getDownImage() == images.mixVirtual34Down);
+
+    // Every node: no normal image, the highlight when the pointer is over it
+    // or it is down.
+    for (int i = 0; i < 26; ++i)
+    {
+        auto* n = dynamic_cast<VelkFRButton*> (editor.getChildComponent (i));
+        ASSERT_NE (n, nullptr);
+        EXPECT_FALSE (n->getNormalImage().isValid()) << n->getName();
+        EXPECT_TRUE (n->getOverImage() == images.nodeHighlight) << n->getName();
+        EXPECT_TRUE (n->getDownImage() == images.nodeHighlight) << n->getName();
+    }
+}
+
+TEST (RoutingEditorLayout, ToggleTakesItsDesignSizeFromTheFirstImageWithASize)
+{
+    auto editor = routingtest::makeEditor();
+    juce::Image none;
+    juce::Image over (juce::Image::ARGB, 10, 20, true);
+    juce::Image down (juce::Image::ARGB, 30, 40, true);
+
+    VelkImageButton overSized ("overSized");
+    overSized.setToggleState (true, juce::dontSendNotification);
+    editor->configImageToggleButtons (&overSized, 50, 60, none, over, down);
+    EXPECT_EQ (overSized.designWidth, 10);
+    EXPECT_EQ (overSized.designHeight, 20);
+    EXPECT_EQ (overSized.designX, 50);
+    EXPECT_EQ (overSized.designY, 60);
+    EXPECT_EQ (overSized.designYOffset, 0);
+    EXPECT_EQ (overSized.getBounds(), juce::Rectangle<int> (50, 60, 10, 20));
+    EXPECT_EQ (overSized.getParentComponent(), editor.get());
+    EXPECT_TRUE (overSized.isVisible());
+    EXPECT_TRUE (overSized.isAlwaysOnTop());
+    EXPECT_TRUE (overSized.getClickingTogglesState());
+    EXPECT_FALSE (overSized.getToggleState());
+
+    VelkImageButton downSized ("downSized");
+    editor->configImageToggleButtons (&downSized, 5, 6, none, none, down);
+    EXPECT_EQ (downSized.getBounds(), juce::Rectangle<int> (5, 6, 30, 40));
+
+    // Clicking it rebuilds the record like any other button.
+    FlexrouteSettings s;
+    s.wires.push_back ({ kindWdm, 0, kindAsio, 0 });
+    ASSERT_TRUE (editor->applySettings (s));
+    editor->getMuteWdmToggle().setToggleState (true, juce::dontSendNotification);
+    overSized.setToggleState (true, juce::sendNotificationSync);
+    EXPECT_EQ (editor->getMixerState().entries[kindWdm][0].muted, 1);
 }

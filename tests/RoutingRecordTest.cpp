@@ -39,6 +39,15 @@ void advanceToOneWireNext()
         hw_sendFlexroute (nullptr);
     ASSERT_TRUE (isMixerStateClear (MyDeviceMixer));
 }
+
+// Brings the hand-off back to its state at program start: the next call
+// leaves the record all zero.
+void advanceToEmptyNext()
+{
+    advanceToOneWireNext();
+    hw_sendFlexroute (nullptr);
+    ASSERT_TRUE (sameRecord (MyDeviceMixer, oneWireRouting()));
+}
 } // namespace
 
 TEST (RoutingRecord, LayoutIsKindMajorAndClearingZeroesEverything)
@@ -89,16 +98,17 @@ TEST (RoutingHandOff, CountsEveryCallerAndLeavesTheEditorAlone)
     DeviceMixerState editorRecord;
     std::memcpy (&editorRecord, &editor->getMixerState(), sizeof (editorRecord));
 
-    advanceToOneWireNext();
+    advanceToEmptyNext();
 
-    // "Reset" then "FlexROUTE": the callers clear the editor, then hand off;
-    // both calls count, so the one-wire routing is in place afterwards.
-    editor->clearFRConnections();
-    hw_sendFlexroute (nullptr);
-    EXPECT_FALSE (isMixerStateClear (MyDeviceMixer));
+    // "Reset" then "FlexROUTE" from the start state: the callers clear the
+    // editor, then hand off; both calls count, so the one-wire routing is in
+    // place afterwards.
     editor->clearFRConnections();
     hw_sendFlexroute (nullptr);
     EXPECT_TRUE (isMixerStateClear (MyDeviceMixer));
+    editor->clearFRConnections();
+    hw_sendFlexroute (nullptr);
+    EXPECT_TRUE (sameRecord (MyDeviceMixer, oneWireRouting()));
 
     // The hand-off itself never touches the editor's wires or record.
     ASSERT_TRUE (editor->applySettings (settings));

@@ -143,6 +143,10 @@ public:
     // click; the editor's own mouseEnter drops anything left pending.
     void leaveToBackground() { move ({ 30.0f, 30.0f }); }
 
+    // Lets more than a double-click interval pass on the events' clock, so
+    // that the next press starts a new click count.
+    void separateClicks() { eventTime += juce::RelativeTime::milliseconds (2 * juce::MouseEvent::getDoubleClickTimeout()); }
+
     std::unique_ptr<FlexrouteDialog> editor;
     juce::ComponentPeer* peer = nullptr;
 
@@ -153,17 +157,22 @@ private:
         const auto mods = pressed ? juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier)
                                   : juce::ModifierKeys();
         juce::ModifierKeys::currentModifiers = mods;
+        // The events carry times of their own, a few milliseconds apart: the
+        // framework counts presses close in time and place as one double
+        // click, and that must not depend on how busy the machine is.
+        eventTime += juce::RelativeTime::milliseconds (5);
         // Editor coordinates are the peer's own: the editor is the window.
         peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, pos, mods,
                                 juce::MouseInputSource::defaultPressure,
                                 juce::MouseInputSource::defaultOrientation,
-                                juce::Time::currentTimeMillis());
+                                eventTime.toMilliseconds());
         buttonDown = pressed;
         lastPos = pos;
     }
 
     bool buttonDown = false;
     juce::Point<float> lastPos;
+    juce::Time eventTime = juce::Time::getCurrentTime();
 };
 
 // A point on a wire's curve, at the given fraction of its length.
