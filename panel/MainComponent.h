@@ -92,6 +92,9 @@ public:
     bool changeGuard = false;
     double backgroundDesignWidth = 0.0, backgroundDesignHeight = 0.0;
 
+    // The routing preset file chooser while one is open (MainComponentMenus.cpp).
+    std::unique_ptr<juce::FileChooser> presetChooser;
+
 private:
     void actionListenerCallback (const juce::String& message) override;
 

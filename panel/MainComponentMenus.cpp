@@ -1,8 +1,291 @@
-// Placeholder menu model: no menus yet.
+// The panel's menus: the menu bar model ("File", "Config", "Help", and the
+// routing menu of index -1) and the commands of their items.
 #include "panel/MainComponent.h"
+#include "panel/AboutWindow.h"
+#include "panel/FlexroutePreset.h"
+#include "panel/MenuPlacement.h"
+#include "panel/RaiseWindow.h"
+#include "panel/mac_call.h"
+#include "device/hw_sendFlexroute.h"
+#include "routing/FRDialog.h"
 
-juce::StringArray MainComponent::getMenuBarNames() { return {}; }
+namespace
+{
+enum MenuIds
+{
+    idAlwaysOnTop = 8192,
+    idAudioSettings = 8193,
+    idClose = 8194,
+    idFactoryDefaults = 8195,
+    idFlexroute = 8196,
+    idAbout = 8197,
+    idRate44 = 8448,
+    idRate48 = 8449,
+    idRate88 = 8450,
+    idRate96 = 8451,
+    idRate176 = 8452,
+    idRate192 = 8453,
+    idPresetLoad = 9216,
+    idPresetSave = 9217,
+    idRoutingReset = 9218
+};
 
-juce::PopupMenu MainComponent::getMenuForIndex (int, const juce::String&) { return {}; }
+const char* const lastPresetPathKey = "LastFRSettingsFilePath";
 
-void MainComponent::menuItemSelected (int, int) {}
+juce::File settingsFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Quibra");
+}
+
+void refusePreset (const juce::String& title, const juce::String& message)
+{
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message);
+}
+} // namespace
+
+//==============================================================================
+juce::StringArray MainComponent::getMenuBarNames()
+{
+    return { "File", "Config", "Help" };
+}
+
+juce::PopupMenu MainComponent::getMenuForIndex (int topLevelMenuIndex, const juce::String&)
+{
+    juce::PopupMenu menu;
+
+    switch (topLevelMenuIndex)
+    {
+        case 0:
+        {
+            auto* parent = getParentComponent();
+            menu.addItem (idAlwaysOnTop, "Always on top", true, parent != nullptr && parent->isAlwaysOnTop());
+            menu.addSeparator();
+            menu.addItem (idAudioSettings, "macOS Audio Settings");
+            menu.addSeparator();
+            menu.addItem (idClose, "Close");
+            break;
+        }
+
+        case 1:
+        {
+            menu.addItem (idFactoryDefaults, "Factory Defaults");
+            menu.addSeparator();
+
+            juce::PopupMenu rates;
+            rates.addItem (idRate44, "44100  Hz", true, rateButton44->getToggleState());
+            rates.addItem (idRate48, "48000  Hz", true, rateButton48->getToggleState());
+            rates.addItem (idRate88, "88200  Hz", true, rateButton88->getToggleState());
+            rates.addItem (idRate96, "96000  Hz", true, rateButton96->getToggleState());
+            rates.addItem (idRate176, "176400 Hz", true, rateButton176->getToggleState());
+            rates.addItem (idRate192, "192000 Hz", true, rateButton192->getToggleState());
+            menu.addSubMenu ("Sample rate", rates);
+            break;
+        }
+
+        case 2:
+            menu.addItem (idAbout, "About");
+            break;
+
+        case -1:
+        {
+            menu.addItem (idFlexroute, "FlexROUTE");
+            menu.addSeparator();
+
+            juce::PopupMenu presets;
+            presets.addItem (idPresetLoad, "FlexROUTE preset");
+            menu.addSubMenu ("Load", presets);
+            presets.clear();
+            menu.addSeparator();
+            presets.addItem (idPresetSave, "FlexROUTE preset");
+            menu.addSubMenu ("Save", presets);
+            menu.addSeparator();
+            menu.addItem (idRoutingReset, "Reset");
+            break;
+        }
+
+        default:
+            break;
+    }
+
+    return menu;
+}
+
+//==============================================================================
+void MainComponent::menuItemSelected (int menuItemID, int)
+{
+    sendChangeMessage();
+
+    switch (menuItemID)
+    {
+        case idAlwaysOnTop:
+            if (auto* parent = getParentComponent())
+                parent->setAlwaysOnTop (! parent->isAlwaysOnTop());
+            break;
+
+        case idAudioSettings:
+            mac_call::callAudioMidiSetup();
+            break;
+
+        case idClose:
+            if (auto* app = juce::JUCEApplication::getInstance())
+                app->systemRequestedQuit();
+            break;
+
+        case idFactoryDefaults:
+            setFactoryDefaults();
+            break;
+
+        case idFlexroute:
+            if (flexrouteDialog != nullptr)
+                flexrouteDialog->clearFRConnections();
+            hw_sendFlexroute (nullptr);
+
+            if (flexrouteWindow != nullptr)
+            {
+                raiseToFront (*flexrouteWindow);
+                const auto monitor = getParentMonitorArea();
+                flexrouteWindow->setBounds (MenuPlacement::routingWindowBounds (
+                    getScreenPosition(), getWidth(), monitor.getWidth(),
+                    { flexrouteWindow->getWidth(), flexrouteWindow->getHeight() }));
+            }
+            break;
+
+        case idAbout:
+            if (aboutDialogWindow != nullptr)
+            {
+                aboutDialogWindow->setBounds (MenuPlacement::aboutWindowBounds (
+                    getScreenBounds(), { aboutDialogWindow->getWidth(), aboutDialogWindow->getHeight() }));
+                aboutDialogWindow->setResizable (false, false);
+
+                // The About content's close button ends a modal state; the
+                // window is shown without one, so the button hides it here.
+                if (aboutWindow != nullptr && aboutWindow->closeButton != nullptr)
+                {
+                    juce::Component::SafePointer<juce::DialogWindow> window (aboutDialogWindow.get());
+                    aboutWindow->closeButton->onClick = [window]
+                    {
+                        if (window != nullptr)
+                            window->setVisible (false);
+                    };
+                }
+
+                raiseToFront (*aboutDialogWindow);
+            }
+            break;
+
+        case idRate44:  rateButton44->triggerClick();  break;
+        case idRate48:  rateButton48->triggerClick();  break;
+        case idRate88:  rateButton88->triggerClick();  break;
+        case idRate96:  rateButton96->triggerClick();  break;
+        case idRate176: rateButton176->triggerClick(); break;
+        case idRate192: rateButton192->triggerClick(); break;
+
+        case idPresetLoad:
+        case idPresetSave:
+            PresetCommands::choose (*this, menuItemID == idPresetSave);
+            break;
+
+        case idRoutingReset:
+            if (flexrouteDialog != nullptr)
+                flexrouteDialog->clearFRConnections();
+            hw_sendFlexroute (nullptr);
+            break;
+
+        default:
+            break;
+    }
+
+    menuItemsChanged();
+}
+
+//==============================================================================
+namespace PresetCommands
+{
+juce::File lastFolder (MainComponent& panel)
+{
+    juce::String stored = settingsFolder().getFullPathName();
+    if (auto* settings = panel.appProperties.getUserSettings())
+        stored = settings->getValue (lastPresetPathKey, stored);
+
+    auto f = juce::File::isAbsolutePath (stored) ? juce::File (stored) : settingsFolder();
+    while (! f.isDirectory() && f.getParentDirectory() != f)
+        f = f.getParentDirectory();
+    return f;
+}
+
+void choose (MainComponent& panel, bool save)
+{
+    // One chooser at a time.
+    if (panel.flexrouteDialog == nullptr || panel.presetChooser != nullptr)
+        return;
+
+    const auto title = save ? juce::String ("Select or create file to save the settings")
+                            : juce::String ("Select preset file");
+    panel.presetChooser = std::make_unique<juce::FileChooser> (title, lastFolder (panel),
+                                                               FlexroutePreset::filePattern, false);
+
+    const int flags = save ? juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                                 | juce::FileBrowserComponent::warnAboutOverwriting
+                           : juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles;
+
+    juce::Component::SafePointer<MainComponent> target (&panel);
+    panel.presetChooser->launchAsync (flags, [target, save] (const juce::FileChooser& chooser)
+    {
+        const auto file = chooser.getResult();
+        if (target == nullptr)
+            return;
+
+        // The chooser is released once this call has returned.
+        juce::MessageManager::callAsync ([target]
+        {
+            if (target != nullptr)
+                target->presetChooser = nullptr;
+        });
+
+        if (file == juce::File())
+            return;
+
+        if (save)
+            PresetCommands::save (*target, file.hasFileExtension (FlexroutePreset::fileSuffix)
+                                               ? file
+                                               : file.withFileExtension (FlexroutePreset::fileSuffix));
+        else
+            PresetCommands::load (*target, file);
+    });
+}
+
+bool save (MainComponent& panel, const juce::File& file)
+{
+    if (panel.flexrouteDialog == nullptr)
+        return false;
+
+    juce::String error;
+    if (! FlexroutePreset::fromEditor (*panel.flexrouteDialog).writeFile (file, error))
+    {
+        refusePreset ("FlexROUTE preset not saved", error);
+        return false;
+    }
+
+    if (auto* settings = panel.appProperties.getUserSettings())
+        settings->setValue (lastPresetPathKey, file.getFullPathName());
+    return true;
+}
+
+bool load (MainComponent& panel, const juce::File& file)
+{
+    if (panel.flexrouteDialog == nullptr)
+        return false;
+
+    FlexroutePreset preset;
+    juce::String error;
+    if (! FlexroutePreset::readFile (file, preset, error) || ! preset.applyTo (*panel.flexrouteDialog, error))
+    {
+        refusePreset ("FlexROUTE preset not loaded", file.getFileName() + ": " + error);
+        return false;
+    }
+
+    if (auto* settings = panel.appProperties.getUserSettings())
+        settings->setValue (lastPresetPathKey, file.getFullPathName());
+    return true;
+}
+} // namespace PresetCommands

@@ -10,8 +10,8 @@ packages=(
     fonts-dejavu-core              # a font for the labels
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
     imagemagick                    # screenshots of the running program
+    python3 python3-pil            # end-to-end tests read their screenshots (also redraws resources/*.png)
     locales-all                    # a German locale for the locale-independence tests
-    # python3-pil                  # optional: only to redraw resources/*.png (resources/draw_pictures.py)
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

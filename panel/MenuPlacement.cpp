@@ -1,0 +1,25 @@
+#include "panel/MenuPlacement.h"
+
+namespace MenuPlacement
+{
+juce::Rectangle<int> routingWindowBounds (juce::Point<int> panelTopLeft, int panelWidth, int monitorWidth,
+                                          juce::Point<int> windowSize)
+{
+    int roomRight = monitorWidth - (panelTopLeft.x + panelWidth);
+    int roomLeft = panelTopLeft.x - windowSize.x;
+
+    if (roomRight < 0)
+    {
+        roomRight += monitorWidth;
+        roomLeft -= monitorWidth;
+    }
+
+    const int x = roomLeft < roomRight ? panelTopLeft.x + panelWidth : panelTopLeft.x - windowSize.x;
+    return { x, panelTopLeft.y, windowSize.x, windowSize.y };
+}
+
+juce::Rectangle<int> aboutWindowBounds (juce::Rectangle<int> panelScreenBounds, juce::Point<int> windowSize)
+{
+    return { panelScreenBounds.getX(), panelScreenBounds.getY() + 50, windowSize.x, windowSize.y };
+}
+} // namespace MenuPlacement

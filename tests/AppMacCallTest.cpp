@@ -1,0 +1,153 @@
+// The script runner: which scripts it understands, which program it starts,
+// and the outcome line on standard error.
+#include "panel/mac_call.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+struct ScopedEnv
+{
+    ScopedEnv (const char* nameIn, const juce::String& value, bool set = true) : name (nameIn)
+    {
+        if (const char* old = ::getenv (name))
+            previous = old, hadValue = true;
+        if (set)
+            ::setenv (name, value.toRawUTF8(), 1);
+        else
+            ::unsetenv (name);
+    }
+    ~ScopedEnv()
+    {
+        if (hadValue)
+            ::setenv (name, previous.c_str(), 1);
+        else
+            ::unsetenv (name);
+    }
+    const char* name;
+    std::string previous;
+    bool hadValue = false;
+};
+
+// Captures what is written to standard error while it lives.
+struct StderrCapture
+{
+    StderrCapture()
+    {
+        std::fflush (stderr);
+        saved = ::dup (2);
+        const int fd = ::open (file.getFile().getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2 (fd, 2);
+        ::close (fd);
+    }
+    juce::String finish()
+    {
+        std::fflush (stderr);
+        ::dup2 (saved, 2);
+        ::close (saved);
+        saved = -1;
+        return file.getFile().loadFileAsString();
+    }
+    ~StderrCapture()
+    {
+        if (saved >= 0)
+            finish();
+    }
+    juce::TemporaryFile file;
+    int saved = -1;
+};
+
+juce::File makeProgram (const juce::File& dir, const juce::String& name, const juce::File& marker)
+{
+    auto f = dir.getChildFile (name);
+    f.replaceWithText ("#!/bin/sh\necho \"started $*\" > '" + marker.getFullPathName() + "'\n", false, false, "\n");
+    ::chmod (f.getFullPathName().toRawUTF8(), 0755);
+    return f;
+}
+} // namespace
+
+TEST (AppMacCall, UnderstandsOnlyTheActivateScript)
+{
+    EXPECT_EQ (mac_call::audioSettingsScript(), "tell application \"Audio MIDI Setup\" to activate");
+    EXPECT_EQ (mac_call::applicationNamedIn (mac_call::audioSettingsScript()), "Audio MIDI Setup");
+    EXPECT_EQ (mac_call::applicationNamedIn ("  tell  application \"Finder\"   to activate \n"), "Finder");
+
+    for (auto* script : { "", "tell application \"\" to activate", "tell application \"X\" to quit",
+                          "tell application \"X\" to activate now", "tell application \"X to activate",
+                          "tellapplication \"X\" to activate", "tell application \"X\"to activate",
+                          "do shell script \"rm -rf /\"" })
+        EXPECT_EQ (mac_call::applicationNamedIn (script), juce::String()) << script;
+
+    // A well-formed script for another application does not start anything.
+    EXPECT_FALSE (mac_call::runScript ("tell application \"Finder\" to activate"));
+}
+
+TEST (AppMacCall, StartsTheChosenProgramAndReportsOk)
+{
+    juce::TemporaryFile dirHolder;
+    const auto dir = dirHolder.getFile();
+    dir.createDirectory();
+    const auto marker = dir.getChildFile ("marker");
+    const auto program = makeProgram (dir, "settings-tool", marker);
+
+    ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName() + " sound 'two words'");
+    const auto command = mac_call::audioSettingsCommand();
+    ASSERT_EQ (command.size(), 3);
+    EXPECT_EQ (command[0], program.getFullPathName());
+    EXPECT_EQ (command[2], "two words");
+
+    StderrCapture capture;
+    EXPECT_TRUE (mac_call::callAudioMidiSetup());
+    EXPECT_EQ (capture.finish(), "Call Audio MIDI Setup: OK\n");
+
+    // The program runs on its own; it was really started with its arguments.
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.loadFileAsString().isNotEmpty(); }, 10000));
+    EXPECT_EQ (marker.loadFileAsString().trim(), "started sound two words");
+    dir.deleteRecursively();
+}
+
+TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
+{
+    juce::TemporaryFile dirHolder;
+    const auto dir = dirHolder.getFile();
+    dir.createDirectory();
+
+    {
+        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", dir.getChildFile ("no-such-program").getFullPathName());
+        StderrCapture capture;
+        EXPECT_FALSE (mac_call::callAudioMidiSetup());
+        EXPECT_EQ (capture.finish(), "Call Audio MIDI Setup: not OK\n");
+    }
+    {
+        // Present but not executable as a program: exec fails, and says so.
+        auto bad = dir.getChildFile ("broken");
+        bad.replaceWithText ("not a program");
+        ::chmod (bad.getFullPathName().toRawUTF8(), 0755);
+        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", bad.getFullPathName());
+        EXPECT_FALSE (mac_call::runScript (mac_call::audioSettingsScript()));
+    }
+    {
+        // Nothing chosen and none of the known programs on the search path.
+        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", {}, false);
+        ScopedEnv path ("PATH", dir.getFullPathName());
+        EXPECT_TRUE (mac_call::audioSettingsCommand().isEmpty());
+        EXPECT_FALSE (mac_call::runScript (mac_call::audioSettingsScript()));
+    }
+    {
+        // One of them installed: found through the search path.
+        const auto marker = dir.getChildFile ("marker2");
+        makeProgram (dir, "pavucontrol", marker);
+        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", {}, false);
+        ScopedEnv path ("PATH", "/nonexistent:" + dir.getFullPathName());
+        const auto command = mac_call::audioSettingsCommand();
+        ASSERT_EQ (command.size(), 1);
+        EXPECT_EQ (command[0], dir.getChildFile ("pavucontrol").getFullPathName());
+        EXPECT_TRUE (mac_call::runScript (mac_call::audioSettingsScript()));
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.existsAsFile(); }, 10000));
+    }
+    dir.deleteRecursively();
+}

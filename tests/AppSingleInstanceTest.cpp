@@ -1,0 +1,225 @@
+// The single-instance hand-off: a later process's command line reaches the
+// running instance, stale sockets and locks are taken over, unsafe folders
+// are refused.
+#include "panel/SingleInstance.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+juce::File makePrivateFolder (int mode = 0700)
+{
+    auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                   .getNonexistentChildFile ("quibra-si-test", "", false);
+    dir.createDirectory();
+    ::chmod (dir.getFullPathName().toRawUTF8(), (mode_t) mode);
+    return dir;
+}
+
+// Runs body in a forked process and returns its exit code. The child only
+// makes plain system calls and ends with _exit.
+template <typename Fn>
+pid_t forkChild (Fn body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit (body());
+    return pid;
+}
+
+int waitChild (pid_t pid)
+{
+    int status = 0;
+    while (::waitpid (pid, &status, 0) < 0 && errno == EINTR) {}
+    return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+}
+
+struct ScopedEnv
+{
+    ScopedEnv (const char* nameIn, const char* value) : name (nameIn)
+    {
+        if (const char* old = ::getenv (name))
+            previous = old, hadValue = true;
+        if (value != nullptr)
+            ::setenv (name, value, 1);
+        else
+            ::unsetenv (name);
+    }
+    ~ScopedEnv()
+    {
+        if (hadValue)
+            ::setenv (name, previous.c_str(), 1);
+        else
+            ::unsetenv (name);
+    }
+    const char* name;
+    std::string previous;
+    bool hadValue = false;
+};
+} // namespace
+
+TEST (AppSingleInstance, SecondProcessHandsItsCommandLineToTheFirst)
+{
+    const auto dir = makePrivateFolder();
+    juce::StringArray received;
+    {
+        SingleInstance first ("Quibra-test", dir.getFullPathName());
+        first.onCommandLine = [&] (const juce::String& cl) { received.add (cl); };
+        ASSERT_EQ (first.claimOrHandOff ("first"), SingleInstance::Result::primary);
+        EXPECT_TRUE (first.isPrimary());
+        EXPECT_TRUE (first.getSocketFile().exists());
+
+        const juce::String commandLine = juce::String::fromUTF8 ("/defaults \"with blank\" \xc3\xa4");
+        const auto child = forkChild ([&]
+        {
+            SingleInstance second ("Quibra-test", dir.getFullPathName());
+            const auto r = second.claimOrHandOff (commandLine, 10000);
+            return r == SingleInstance::Result::handedOff ? 0 : 10 + (int) r;
+        });
+
+        // The child waits for the acknowledgement, which the listener thread
+        // gives; delivery to the callback happens on this message loop.
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.size() == 1; }, 15000));
+        EXPECT_EQ (waitChild (child), 0);
+        ASSERT_EQ (received.size(), 1);
+        EXPECT_EQ (received[0], commandLine);
+
+        // A second hand-off from the same process works as well (the empty
+        // command line included).
+        EXPECT_TRUE (SingleInstance::sendTo (first.getSocketFile().getFullPathName().toRawUTF8(), {}, 5000));
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.size() == 2; }, 10000));
+        EXPECT_EQ (received[1], juce::String());
+    }
+
+    // The primary gone, its socket is removed and a new launch takes over.
+    SingleInstance next ("Quibra-test", dir.getFullPathName());
+    EXPECT_FALSE (next.getSocketFile().exists());
+    EXPECT_EQ (next.claimOrHandOff ("again"), SingleInstance::Result::primary);
+    dir.deleteRecursively();
+}
+
+TEST (AppSingleInstance, StaleSocketAndLockOfACrashedInstanceAreTakenOver)
+{
+    const auto dir = makePrivateFolder();
+    SingleInstance probe ("Quibra-test", dir.getFullPathName());
+    const auto socketPath = probe.getSocketFile().getFullPathName().toStdString();
+
+    // What a killed instance leaves: a bound socket file nobody listens on,
+    // and its lock file (the lock itself went with the process).
+    {
+        const int fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        std::strcpy (addr.sun_path, socketPath.c_str());
+        ASSERT_EQ (::bind (fd, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)), 0);
+        ::close (fd);
+    }
+    ASSERT_TRUE (probe.getLockFile().replaceWithText ("stale"));
+    ASSERT_TRUE (juce::File (socketPath).exists());
+    EXPECT_FALSE (SingleInstance::sendTo (socketPath.c_str(), "x", 500));
+
+    juce::StringArray received;
+    SingleInstance taker ("Quibra-test", dir.getFullPathName());
+    taker.onCommandLine = [&] (const juce::String& cl) { received.add (cl); };
+    ASSERT_EQ (taker.claimOrHandOff ("me", 2000), SingleInstance::Result::primary);
+
+    // The new socket answers.
+    EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "hello", 5000));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("hello"); }, 10000));
+    dir.deleteRecursively();
+}
+
+TEST (AppSingleInstance, LockHeldWithoutListenerIsWaitedForThenGivenUp)
+{
+    // A process that holds the lock but never listens (one that hangs while
+    // starting): a later launch waits its time, then reports no answer and
+    // does not take over.
+    const auto dir = makePrivateFolder();
+    SingleInstance probe ("Quibra-test", dir.getFullPathName());
+    const auto lockPath = probe.getLockFile().getFullPathName().toStdString();
+
+    int ready[2];
+    ASSERT_EQ (::pipe (ready), 0);
+    const auto child = forkChild ([&]
+    {
+        const int fd = ::open (lockPath.c_str(), O_RDWR | O_CREAT, 0600);
+        if (fd < 0 || ::flock (fd, LOCK_EX) != 0)
+            return 2;
+        char c = 1;
+        [[maybe_unused]] auto n = ::write (ready[1], &c, 1);
+        ::sleep (5);
+        return 0;
+    });
+    char c = 0;
+    ASSERT_EQ (::read (ready[0], &c, 1), 1);
+
+    const auto start = juce::Time::getMillisecondCounter();
+    SingleInstance late ("Quibra-test", dir.getFullPathName());
+    EXPECT_EQ (late.claimOrHandOff ("late", 400), SingleInstance::Result::noAnswer);
+    EXPECT_GE (juce::Time::getMillisecondCounter() - start, 350u);
+    EXPECT_FALSE (late.isPrimary());
+    EXPECT_FALSE (late.getSocketFile().exists());
+
+    ::kill (child, SIGKILL);
+    waitChild (child);
+    ::close (ready[0]);
+    ::close (ready[1]);
+
+    // The holder died: its lock went with it.
+    EXPECT_EQ (late.claimOrHandOff ("late", 2000), SingleInstance::Result::primary);
+    dir.deleteRecursively();
+}
+
+TEST (AppSingleInstance, FolderOpenToOthersIsRefused)
+{
+    const auto dir = makePrivateFolder (0777);
+    SingleInstance s ("Quibra-test", dir.getFullPathName());
+    EXPECT_EQ (s.claimOrHandOff ("x", 200), SingleInstance::Result::failed);
+    EXPECT_FALSE (s.getSocketFile().exists());
+    dir.deleteRecursively();
+}
+
+TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
+{
+    {
+        ScopedEnv display ("DISPLAY", ":99.0");
+        EXPECT_EQ (SingleInstance::defaultName(), "Quibra-_99");
+    }
+    {
+        ScopedEnv display ("DISPLAY", ":99");
+        EXPECT_EQ (SingleInstance::defaultName(), "Quibra-_99");
+    }
+    {
+        ScopedEnv display ("DISPLAY", "host.example:1.2");
+        EXPECT_EQ (SingleInstance::defaultName(), "Quibra-host_example_1");
+    }
+    {
+        ScopedEnv display ("DISPLAY", ":12");
+        EXPECT_NE (SingleInstance::defaultName(), "Quibra-_1");
+    }
+
+    // No usable runtime folder: a private folder of this user under /tmp.
+    {
+        ScopedEnv runtime ("XDG_RUNTIME_DIR", nullptr);
+        EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
+    }
+    {
+        const auto open = makePrivateFolder (0755);
+        ScopedEnv runtime ("XDG_RUNTIME_DIR", open.getFullPathName().toRawUTF8());
+        EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
+        open.deleteRecursively();
+    }
+    {
+        const auto mine = makePrivateFolder (0700);
+        ScopedEnv runtime ("XDG_RUNTIME_DIR", mine.getFullPathName().toRawUTF8());
+        EXPECT_EQ (SingleInstance::defaultFolder(), mine.getFullPathName());
+        mine.deleteRecursively();
+    }
+}

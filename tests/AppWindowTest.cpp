@@ -1,0 +1,225 @@
+// The application object and its main window, in this process: start-up with
+// and without a stored window state, defaults mode, the trace lines, the
+// constrainer, sizes forced from outside, shutdown and a later launch's
+// command line.
+#include "PanelTestSupport.h"
+#include "panel/QuibraApplication.h"
+#include "platform/SimulatedInterface.h"
+
+namespace
+{
+// The application object as the framework would hold it; initialise and
+// shutdown are called directly (the framework's main loop is not started).
+struct App
+{
+    App()
+    {
+        sim::reset();
+        app = std::make_unique<QuibraApplication>();
+    }
+    ~App()
+    {
+        app->shutdown();
+        app = nullptr;
+        sim::reset();
+    }
+
+    std::string start (const juce::String& commandLine)
+    {
+        testing::internal::CaptureStderr();
+        app->initialise (commandLine);
+        testsupport::pumpFor (100);
+        return testing::internal::GetCapturedStderr();
+    }
+
+    QuibraApplication::MainWindow& window() { return *app->mainWindow; }
+    MainComponent& panel() { return *app->mainWindow->getPanel(); }
+    int menuBar() { return panel().menuBarHeight; }
+
+    std::unique_ptr<QuibraApplication> app;
+};
+
+juce::PropertiesFile& settingsOf (MainComponent& p) { return *p.appProperties.getUserSettings(); }
+
+juce::Rectangle<int> centredDefault (int menuBarHeight)
+{
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    const int h = 435 + menuBarHeight;
+    return { area.getCentreX() - 329 / 2, area.getCentreY() - h / 2, 329, h };
+}
+} // namespace
+
+TEST (AppWindow, FixedValuesAndDefaultsMode)
+{
+    App a;
+    EXPECT_EQ (a.app->getApplicationName(), "Quibra");
+    EXPECT_EQ (a.app->getApplicationVersion(), "2.0.0.0");
+    EXPECT_FALSE (a.app->moreThanOneInstanceAllowed());
+
+    for (auto* yes : { "/default", "/defaults", "/DEFAULT", "/Defaults", "/dEfAuLtS" })
+        EXPECT_TRUE (QuibraApplication::isDefaultsMode (yes)) << yes;
+    for (auto* no : { "", "/default ", " /default", "/defaults more", "default", "/defaultss", "-defaults" })
+        EXPECT_FALSE (QuibraApplication::isDefaultsMode (no)) << no;
+
+    EXPECT_EQ (QuibraApplication::positionTraceLines ({ -5, 0 }), "POS: -5 0\nPOS: Korr: 0 30\n");
+    EXPECT_EQ (QuibraApplication::positionTraceLines ({ 476, 283 }), "POS: 476 283\nPOS: Korr: 476 283\n");
+    EXPECT_EQ (QuibraApplication::positionTraceLines ({ 0, -7 }), "POS: 0 -7\nPOS: Korr: 0 30\n");
+}
+
+TEST (AppWindow, FirstStartOpensCentredAtTheDefaultSizeWithTracesAndLimits)
+{
+    App a;
+    const auto err = a.start ({});
+    auto& w = a.window();
+    auto& p = a.panel();
+
+    EXPECT_EQ (w.getName(), "Quibra v2.0.0.0");
+    EXPECT_TRUE (w.isUsingNativeTitleBar());
+    EXPECT_TRUE (w.isVisible());
+    EXPECT_TRUE (w.isResizable());
+    EXPECT_EQ (w.getBackgroundColour(), juce::Colours::lightgrey);
+    EXPECT_EQ (w.getBounds(), centredDefault (a.menuBar()));
+    EXPECT_EQ (p.getWidth(), 329);
+    EXPECT_EQ (p.getHeight(), 435 + a.menuBar());
+
+    const auto pos = p.getScreenPosition();
+    EXPECT_NE (err.find ("POS: " + std::to_string (pos.x) + " " + std::to_string (pos.y) + "\n"), std::string::npos) << err;
+    EXPECT_NE (err.find ("POS: Korr: "), std::string::npos) << err;
+
+    // The constrainer: the picture's limits and ratio, the menu bar's band left out.
+    auto* c = w.constrainer.get();
+    ASSERT_NE (c, nullptr);
+    EXPECT_EQ (w.getConstrainer(), c);
+    EXPECT_EQ (c->topInset, a.menuBar());
+    EXPECT_DOUBLE_EQ (c->getFixedAspectRatio(), 219.0 / 290.0);
+    EXPECT_EQ (c->getMinimumWidth(), 219);
+    EXPECT_EQ (c->getMinimumHeight(), 290);
+    EXPECT_EQ (c->getMaximumWidth(), 438);
+    EXPECT_EQ (c->getMaximumHeight(), 580);
+
+    // Resized through the constrainer (the corner resizer's path).
+    c->setBoundsForComponent (&w, w.getBounds().withSize (100, 100), false, false, true, true);
+    EXPECT_EQ (w.getWidth(), 219);
+    EXPECT_EQ (w.getHeight(), 290 + a.menuBar());
+}
+
+TEST (AppWindow, SizesForcedFromOutsideAreBroughtBackWithinTheRules)
+{
+    App a;
+    a.start ({});
+    auto& w = a.window();
+    const int m = a.menuBar();
+
+    auto pictureOk = [&]
+    {
+        const int pw = w.getWidth(), ph = w.getHeight() - m;
+        return pw >= 219 && pw <= 438 && ph >= 290 && ph <= 580
+            && std::abs (pw - ph * 219.0 / 290.0) <= 1.5;
+    };
+
+    // The size is set on the native window, as an outside resize would.
+    for (auto size : { juce::Point<int> (50, 60), juce::Point<int> (1200, 1000), juce::Point<int> (420, 300 + m) })
+    {
+        w.getPeer()->setBounds (w.getBounds().withSize (size.x, size.y), false);
+        EXPECT_TRUE (testsupport::pumpUntil (pictureOk)) << size.x << "x" << size.y << " stayed "
+                                                         << w.getWidth() << "x" << w.getHeight();
+    }
+
+    // A size within the rules is left alone (the default one among them).
+    w.setSize (329, 435 + m);
+    testsupport::pumpFor (200);
+    EXPECT_EQ (w.getWidth(), 329);
+    EXPECT_EQ (w.getHeight(), 435 + m);
+}
+
+TEST (AppWindow, StoredStateIsRestoredAndShutdownStoresIt)
+{
+    juce::String stored;
+    {
+        App a;
+        a.start ({});
+        a.window().setBounds (120, 90, 264, 350 + a.menuBar());
+        testsupport::pumpFor (100);
+        stored = a.window().getWindowStateAsString();
+        a.app->shutdown();
+        EXPECT_EQ (a.app->mainWindow, nullptr);
+    }
+    {
+        App a;
+        auto err = a.start ({});
+        EXPECT_EQ (settingsOf (a.panel()).getValue ("WindowPosition"), stored);
+        EXPECT_EQ (a.window().getBounds(), juce::Rectangle<int> (120, 90, 264, 350 + a.menuBar()));
+        EXPECT_NE (err.find ("POS: 120 90\n"), std::string::npos) << err;
+    }
+
+    // An unreadable state falls back to the default placement.
+    {
+        juce::PropertiesFile::Options options;
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        juce::PropertiesFile file (juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+                                       .getChildFile ("Quibra/Quibra.settings"), options);
+        EXPECT_EQ (file.getValue ("WindowPosition"), stored);
+        file.setValue ("WindowPosition", "no state at all");
+        ASSERT_TRUE (file.save());
+    }
+    {
+        App a;
+        a.start ({});
+        EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
+    }
+}
+
+TEST (AppWindow, DefaultsModeCentresResetsAndForgetsThePosition)
+{
+    {
+        App a;
+        a.start ({});
+        a.window().setTopLeftPosition (30, 40);
+    }
+    App a;
+
+    // The interface away from its factory values.
+    const auto in = sim::interfaceInputDevice(), out = sim::interfaceOutputDevice();
+    ASSERT_NE (out, 0u);
+    sim::setNominalSampleRate (in, 96000.0);
+    sim::setNominalSampleRate (out, 96000.0);
+    sim::setVolumeDb (out, 1, -20.0f);
+    sim::setMute (out, true);
+
+    const auto err = a.start ("/DEFAULTS");
+    EXPECT_EQ (err.find ("POS: "), std::string::npos) << err;
+    EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
+    EXPECT_EQ (settingsOf (a.panel()).getValue ("WindowPosition", "unset"), "");
+
+    // The factory values reach the interface: 48000 Hz, 0 dB, not muted.
+    EXPECT_TRUE (testsupport::pumpUntil ([&]
+    {
+        return sim::nominalSampleRate (out) == 48000.0 && ! sim::isMuted (out) && sim::volumeDb (out, 1) == 0.0f;
+    }, 15000)) << sim::nominalSampleRate (out) << " Hz, muted " << sim::isMuted (out) << ", " << sim::volumeDb (out, 1) << " dB";
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (a.panel()) == 48000; }, 15000));
+}
+
+TEST (AppWindow, LaterLaunchWithDefaultsResetsForgetsAndRecentres)
+{
+    App a;
+    a.start ({});
+    auto& p = a.panel();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.rateButton96->isEnabled(); }, 15000));
+    p.rateButton96->triggerClick();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 96000; }));
+    a.window().setTopLeftPosition (10, 20);
+    settingsOf (p).setValue ("WindowPosition", a.window().getWindowStateAsString());
+
+    // A plain later launch only brings the window back.
+    a.window().setVisible (false);
+    a.app->anotherInstanceStarted ("");
+    EXPECT_TRUE (a.window().isVisible());
+    EXPECT_EQ (a.window().getPosition(), juce::Point<int> (10, 20));
+    EXPECT_EQ (paneltest::tickedRate (p), 96000);
+
+    a.app->anotherInstanceStarted ("/Default");
+    EXPECT_TRUE (a.window().isVisible());
+    EXPECT_EQ (settingsOf (p).getValue ("WindowPosition", "unset"), "");
+    EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 48000; }));
+}

@@ -1,0 +1,190 @@
+# Shared helpers of the end-to-end tests. Each test script runs under a display
+# of its own (it re-starts itself under xvfb-run -a), with a fresh HOME and a
+# private runtime folder, starts the real program as a user would, drives it
+# with real X input (xdotool) and looks at it through screenshots.
+#
+# Usage in a test script:   source lib.sh "$@"     (arguments: program, screenshot folder)
+
+set -euo pipefail
+
+E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+XSHOT="/usr/bin/python3 $E2E_DIR/xshot.py"
+
+if [ -z "${QUIBRA_E2E_DISPLAY:-}" ]; then
+    export QUIBRA_E2E_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
+fi
+
+APP="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+SHOTS="${2:-/tmp}"
+mkdir -p "$SHOTS"
+TEST_NAME="$(basename "$0" .sh)"
+
+WORK="$(mktemp -d /tmp/quibra-e2e-XXXXXX)"
+export HOME="$WORK/home"
+export XDG_RUNTIME_DIR="$WORK/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset XDG_CONFIG_HOME
+SETTINGS="$HOME/.config/Quibra/Quibra.settings"
+$XSHOT intern
+TITLE="Quibra v2.0.0.0"
+APP_PID=""
+STEP=0
+
+cleanup()
+{
+    if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
+        kill "$APP_PID" 2>/dev/null || true
+        wait "$APP_PID" 2>/dev/null || true
+    fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail()
+{
+    echo "FAIL [$TEST_NAME]: $*" >&2
+    shot "$SHOTS/$TEST_NAME-failure.png" || true
+    if [ -f "$WORK/stderr.txt" ]; then
+        echo "--- program's standard error:" >&2
+        tail -n 40 "$WORK/stderr.txt" >&2
+    fi
+    exit 1
+}
+
+note() { echo "[$TEST_NAME] $*"; }
+
+expect_eq()
+{
+    [ "$1" = "$2" ] || fail "$3: expected '$2', got '$1'"
+}
+
+# Polls a shell condition for up to $2 seconds (default 20).
+wait_for()
+{
+    local cond="$1" limit="${2:-20}" i=0
+    while ! eval "$cond"; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt $((limit * 10)) ] || return 1
+    done
+}
+
+shot() { import -window root "$1"; }
+
+# Starts the program in the background with the given arguments.
+start_app()
+{
+    : > "$WORK/stderr.txt"
+    "$APP" "$@" 2> "$WORK/stderr.txt" > /dev/null &
+    APP_PID=$!
+    wait_for 'main_window >/dev/null' 30 || fail "the main window did not appear"
+    WID="$(main_window)"
+    # Let the panel settle (device arrival, first paint).
+    sleep 1.5
+}
+
+main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1 | grep .; }
+
+# Sets X Y W H from a window's geometry.
+geometry()
+{
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    X=$(( X )); Y=$(( Y )); W=$(( WIDTH )); H=$(( HEIGHT ))
+}
+
+# The height of the in-window menu bar, measured once on a window at the
+# default picture size (329 x 435): the window's height beyond the picture.
+M=""
+measure_menu_bar()
+{
+    geometry "$WID"
+    expect_eq "$W" 329 "default width"
+    M=$(( H - 435 ))
+    [ "$M" -ge 0 ] && [ "$M" -lt 60 ] || fail "odd menu bar height $M"
+}
+menu_bar_height() { echo "$M"; }
+
+stop_app()
+{
+    local limit="${1:-20}"
+    wait_for '! kill -0 "$APP_PID" 2>/dev/null' "$limit" || fail "the program did not end"
+    wait "$APP_PID" 2>/dev/null || true
+    APP_PID=""
+}
+
+# A click at window-relative coordinates.
+click_in()
+{
+    local wid="$1" x="$2" y="$3" button="${4:-1}"
+    geometry "$wid"
+    xdotool mousemove --sync $(( X + x )) $(( Y + y ))
+    sleep 0.2
+    xdotool click "$button"
+    sleep 0.5
+}
+
+# Reads a value from the settings file ("" when absent).
+setting()
+{
+    [ -f "$SETTINGS" ] || { echo ""; return; }
+    /usr/bin/python3 - "$SETTINGS" "$1" <<'EOF'
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+for v in root.iter("VALUE"):
+    if v.get("name") == sys.argv[2]:
+        print(v.get("val") or "")
+        break
+EOF
+}
+
+# Menu bar item centres (window-relative x) of the main window, from a
+# screenshot of its menu band.
+menu_bar_items()
+{
+    local m
+    m=$(menu_bar_height)
+    geometry "$WID"
+    shot "$WORK/bar.png"
+    local cols
+    cols=$($XSHOT columns "$WORK/bar.png" "$X" "$Y" "$W" "$m")
+    for c in $cols; do echo $(( c - X )); done
+}
+
+# Opens a pop-up by clicking at screen point (sx, sy) and prints the new
+# pop-up's box "x y w h" (the area of the screen that changed).
+open_popup()
+{
+    local sx="$1" sy="$2" button="${3:-1}"
+    xdotool mousemove --sync "$sx" "$sy"
+    sleep 0.3
+    shot "$WORK/before.png"
+    xdotool click "$button"
+    wait_change "$WORK/before.png" "$WORK/after.png" || true
+    $XSHOT diffbox "$WORK/before.png" "$WORK/after.png"
+}
+
+# Takes screenshots into $2 until one differs from $1 (up to 10 s), then one
+# more once the change has settled. False when nothing changed.
+wait_change()
+{
+    local ref="$1" out="$2"
+    for _ in $(seq 1 50); do
+        shot "$out"
+        if [ "$($XSHOT diffbox "$ref" "$out")" != none ]; then
+            sleep 0.5
+            shot "$out"
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# Text row centres (screen y) inside a box "x y w h" of the last screenshot,
+# leaving out the box's frame.
+popup_rows()
+{
+    $XSHOT rows "$WORK/after.png" $(( $1 + 6 )) $(( $2 + 3 )) $(( $3 - 12 )) $(( $4 - 6 ))
+}
