@@ -489,22 +489,31 @@ TEST_F (DeviceLink, RateChangeOnOneSideIsCopiedToTheOtherAndReported)
     EXPECT_EQ (inputWrites, 1) << "the side that already has the rate is not written";
 }
 
-TEST_F (DeviceLink, RateOutsideTheListIsCopiedButNotReported)
+TEST_F (DeviceLink, EveryRateIsCopiedButOnlyTheAcceptedOnesAreReported)
 {
     sim::unplugInterface();
     auto inSpec = sim::interfaceInputSpec(), outSpec = sim::interfaceOutputSpec();
-    inSpec.nominalRates.push_back (22050.0);
-    outSpec.nominalRates.push_back (22050.0);
+    for (auto* spec : { &inSpec, &outSpec })
+        spec->nominalRates = { 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0, 384000.0 };
     in = sim::addAudioDevice (inSpec);
     out = sim::addAudioDevice (outSpec);
     registerLink();
     sim::addHidDevice ({});
     ASSERT_TRUE (waitForArrivals (1));
 
-    EXPECT_EQ (sim::setNominalSampleRate (out, 22050.0), noErr);
-    ASSERT_TRUE (sim::waitForNotifications());
-    EXPECT_EQ (sim::nominalSampleRate (in), 22050.0);
-    EXPECT_EQ (log.count (eventPropertyChanged), 0);
+    auto change = [&] (Float64 rate)
+    {
+        const int before = log.count (eventPropertyChanged);
+        EXPECT_EQ (sim::setNominalSampleRate (in, rate), noErr);
+        EXPECT_TRUE (sim::waitForNotifications());
+        EXPECT_EQ (sim::nominalSampleRate (out), rate);
+        return log.count (eventPropertyChanged) - before;
+    };
+    // One report for the input's change and one for the output's that followed.
+    for (Float64 rate : { 192000.0, 176400.0, 96000.0, 88200.0, 32000.0, 44100.0, 48000.0 })
+        EXPECT_EQ (change (rate), 2) << rate;
+    for (Float64 rate : { 22050.0, 384000.0 })
+        EXPECT_EQ (change (rate), 0) << rate;
 }
 
 TEST_F (DeviceLink, RateThatCannotBeReadIsNeitherCopiedNorReported)
