@@ -5,8 +5,11 @@
 #include "platform/SimulatedInterface.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -238,6 +241,33 @@ TEST_F (Platform, MessageThreadNeverBlocksOnAListenerWaitingForIt)
     sim::reset();
     EXPECT_EQ (seen.done, 3) << "reset lets the call in progress end";
     EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 5000.0) << "and does not sit out its time limit";
+}
+
+// The process ends even while a listener call never returns (one waiting for a
+// message loop that has gone, say).
+[[noreturn]] void exitWhileAListenerIsStuck()
+{
+    ::alarm (30);   // a hang ends the process with a signal
+    static std::atomic<bool> entered { false };
+    auto stuck = [] (AudioObjectID, UInt32, const AudioObjectPropertyAddress*, void*) -> OSStatus
+    {
+        entered = true;
+        for (;;)
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+    };
+    const auto out = sim::interfaceOutputDevice();
+    const AudioObjectPropertyAddress mute { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 };
+    AudioObjectAddPropertyListener (out, &mute, stuck, nullptr);
+    sim::setMute (out, true);
+    while (! entered)
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    std::exit (3);
+}
+
+TEST (PlatformExit, ExitDoesNotWaitForAStuckListener)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");   // a child process of its own, started afresh
+    EXPECT_EXIT (exitWhileAListenerIsStuck(), ::testing::ExitedWithCode (3), "");
 }
 
 // ---------------------------------------------------------------------------
