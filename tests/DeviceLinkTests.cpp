@@ -300,6 +300,22 @@ TEST_F (DeviceLink, HidCallbacksTakeOnlyTheInterfacesVendorAndProductIds)
     CFRelease (manager);
 }
 
+// Callbacks reached with a record that was never filled (no event callback) or
+// without a device raise nothing and do not crash.
+TEST_F (DeviceLink, CallbacksWithAnEmptyRecordOrNoDeviceDoNothing)
+{
+    const AudioObjectPropertyAddress changes[] { { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 },
+                                                 { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeGlobal, 0 } };
+    const auto out = sim::interfaceOutputDevice();
+    EXPECT_EQ (myAudioObjectPropertyListenerProc (out, 2, changes, &record), noErr);
+    EXPECT_EQ (myAudioObjectPropertyListenerProc (out, 2, changes, nullptr), noErr);
+    MySleepCallBack (&record, 0, kIOMessageSystemWillSleep, nullptr);
+    MySleepCallBack (nullptr, 0, kIOMessageSystemWillSleep, nullptr);
+    Handle_DeviceMatchingCallback (&record, kIOReturnSuccess, nullptr, nullptr);
+    Handle_DeviceRemovalCallback (&record, kIOReturnSuccess, nullptr, nullptr);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Discovery: name, maker, streams and listener rules, one run at a time
 
