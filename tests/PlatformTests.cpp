@@ -160,7 +160,7 @@ TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
     auto listener = [] (AudioObjectID, UInt32 n, const AudioObjectPropertyAddress* a, void* data) -> OSStatus
     {
         auto* s = static_cast<Seen*> (data);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (3);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (10);
         while (! s->writeReturned && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for (std::chrono::milliseconds (1));
         const bool got = s->writeReturned;
