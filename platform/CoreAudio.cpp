@@ -32,7 +32,7 @@ public:
         Lock lock (s.mutex);
         s.stopping = true;
         s.changed.notify_all();
-        const bool done = s.changed.wait_for (lock, std::chrono::seconds (1), [&] { return finished; });
+        const bool done = s.changed.wait_for (lock, std::chrono::seconds (1), [&] { return s.notificationThreadDone; });
         lock.unlock();
         if (done)
             thread.join();
@@ -72,13 +72,30 @@ private:
                 --s.pendingNotifications;
             s.changed.notify_all();
         }
-        finished = true;
+        // Only the (never destroyed) state is touched from here on: after a
+        // detach at exit this object is gone.
+        s.notificationThreadDone = true;
         s.changed.notify_all();
     }
 
-    bool finished = false;   // guarded by the state's mutex
     std::thread thread;
 };
+
+// The listeners of an object; nullptr for an unknown object (mutex held).
+std::vector<Listener>* listenersOf (State& s, AudioObjectID object)
+{
+    if (object == kAudioObjectSystemObject)
+        return &s.systemListeners;
+    if (auto* d = findDevice (s, object))
+        return &d->listeners;
+    return nullptr;
+}
+
+bool isInstallation (const Listener& l, const AudioObjectPropertyAddress& a, AudioObjectPropertyListenerProc proc, void* clientData)
+{
+    return l.proc == proc && l.clientData == clientData && l.address.mSelector == a.mSelector
+        && l.address.mScope == a.mScope && l.address.mElement == a.mElement;
+}
 
 bool matches (const AudioObjectPropertyAddress& listened, const AudioObjectPropertyAddress& changed)
 {
@@ -98,11 +115,7 @@ void deliver (AudioObjectID object, const std::vector<AudioObjectPropertyAddress
     {
         auto& s = state();
         Lock lock (s.mutex);
-        const std::vector<Listener>* listeners = nullptr;
-        if (object == kAudioObjectSystemObject)
-            listeners = &s.systemListeners;
-        else if (auto* d = findDevice (s, object))
-            listeners = &d->listeners;
+        const auto* listeners = listenersOf (s, object);
         if (listeners == nullptr)
             return;
         for (auto& l : *listeners)
@@ -143,8 +156,10 @@ void logAccess (State& s, AudioObjectID object, const AudioObjectPropertyAddress
         s.log.pop_front();
 }
 
-// The size of a property's value, or an error.
-OSStatus propertySize (State& s, AudioObjectID object, const AudioObjectPropertyAddress& a, UInt32& size)
+// The size of a property's value, or an error. Read faults count for reads and
+// size queries only, never for writes.
+OSStatus propertySize (State& s, AudioObjectID object, const AudioObjectPropertyAddress& a, UInt32& size,
+                       bool forRead = true)
 {
     if (object == kAudioObjectSystemObject)
     {
@@ -157,7 +172,7 @@ OSStatus propertySize (State& s, AudioObjectID object, const AudioObjectProperty
     auto* d = findDevice (s, object);
     if (d == nullptr)
         return kAudioHardwareBadObjectError;
-    if (d->failingReads.count (a.mSelector) != 0)
+    if (forRead && d->failingReads.count (a.mSelector) != 0)
         return kAudioHardwareUnspecifiedError;
 
     switch (a.mSelector)
@@ -295,8 +310,8 @@ OSStatus writeValue (State& s, AudioObjectID object, const AudioObjectPropertyAd
         return kAudioHardwareUnspecifiedError;
 
     UInt32 size = 0;
-    if (auto err = propertySize (s, object, a, size))
-        return err == kAudioHardwareUnspecifiedError ? kAudioHardwareUnspecifiedError : err;
+    if (auto err = propertySize (s, object, a, size, false))
+        return err;
     if (data == nullptr || dataSize != size)
         return kAudioHardwareBadPropertySizeError;
 
@@ -483,21 +498,14 @@ OSStatus AudioObjectAddPropertyListener (AudioObjectID object, const AudioObject
     ensureNotificationThread();
     auto& s = state();
     Lock lock (s.mutex);
-    std::vector<Listener>* listeners = nullptr;
-    if (object == kAudioObjectSystemObject)
-        listeners = &s.systemListeners;
-    else if (auto* d = findDevice (s, object))
-    {
-        if (d->failListenerInstall)
-            return kAudioHardwareUnspecifiedError;
-        listeners = &d->listeners;
-    }
+    auto* listeners = listenersOf (s, object);
     if (listeners == nullptr)
         return kAudioHardwareBadObjectError;
+    if (auto* d = findDevice (s, object); d != nullptr && d->failListenerInstall)
+        return kAudioHardwareUnspecifiedError;
 
     for (auto& l : *listeners)
-        if (l.proc == listener && l.clientData == clientData && l.address.mSelector == address->mSelector
-            && l.address.mScope == address->mScope && l.address.mElement == address->mElement)
+        if (isInstallation (l, *address, listener, clientData))
             return noErr;
     listeners->push_back ({ *address, listener, clientData });
     return noErr;
@@ -510,20 +518,13 @@ OSStatus AudioObjectRemovePropertyListener (AudioObjectID object, const AudioObj
         return kAudioHardwareIllegalOperationError;
     auto& s = state();
     Lock lock (s.mutex);
-    std::vector<Listener>* listeners = nullptr;
-    if (object == kAudioObjectSystemObject)
-        listeners = &s.systemListeners;
-    else if (auto* d = findDevice (s, object))
-        listeners = &d->listeners;
+    auto* listeners = listenersOf (s, object);
     if (listeners == nullptr)
         return kAudioHardwareBadObjectError;
 
     const auto before = listeners->size();
     listeners->erase (std::remove_if (listeners->begin(), listeners->end(), [&] (const Listener& l)
-                                      { return l.proc == listener && l.clientData == clientData
-                                            && l.address.mSelector == address->mSelector
-                                            && l.address.mScope == address->mScope
-                                            && l.address.mElement == address->mElement; }),
+                                      { return isInstallation (l, *address, listener, clientData); }),
                       listeners->end());
     return listeners->size() == before ? (OSStatus) kAudioHardwareUnknownPropertyError : (OSStatus) noErr;
 }

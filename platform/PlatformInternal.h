@@ -162,7 +162,8 @@ struct State
     UInt64 nextSeq = 0;
     int pendingNotifications = 0;   // queued or being delivered
     bool delivering = false;
-    bool stopping = false;
+    bool stopping = false;                  // set at process exit
+    bool notificationThreadDone = false;    // its loop has ended (at exit)
 
     // HID
     std::vector<HidDeviceEntry> hidDevices;

@@ -185,10 +185,8 @@ void reset()
     Lock lock (s.mutex);
     ++s.generation;
 
-    // Drop whatever is queued, then let a call in progress end.
-    for (auto& t : s.tasks)
-        if (t.isNotification)
-            --s.pendingNotifications;
+    // Drop whatever is queued, then let a call in progress end (and drop what
+    // it queued meanwhile).
     s.tasks.clear();
     waitLocked (lock, [&] { return ! s.delivering; }, 10000);
     s.tasks.clear();

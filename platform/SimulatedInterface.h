@@ -113,7 +113,7 @@ void notify (AudioObjectID object, const std::vector<AudioObjectPropertyAddress>
 
 // ---------------------------------------------------------------------------
 // Faults (cleared by reset)
-void failReads (AudioObjectID device, AudioObjectPropertySelector selector, bool fail = true);    // size queries too
+void failReads (AudioObjectID device, AudioObjectPropertySelector selector, bool fail = true);    // size queries too, not writes
 void failWrites (AudioObjectID device, AudioObjectPropertySelector selector, bool fail = true);
 void refuseRate (AudioObjectID device, Float64 rate, bool refuse = true);   // through 'nsrt' and 'pft '
 void failListenerInstall (AudioObjectID device, bool fail = true);

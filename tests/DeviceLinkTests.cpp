@@ -112,6 +112,7 @@ protected:
 
     EventLog log;
     AudioObjectID in = 0, out = 0;
+    DeviceDescriptor record {};   // a record of the test's own, for callbacks called directly
 };
 
 // ---------------------------------------------------------------------------
@@ -187,6 +188,11 @@ TEST_F (DeviceLink, NoArrivalWhenTheOutputSideNeverAppears)
     sim::addHidDevice ({});
     testsupport::pumpFor (500);   // the arrival work blocks the loop for its five runs
     EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 4900.0);
+    int uidReads = 0;
+    for (auto& a : sim::accessLog())
+        if (a.object == inputOnly && a.address.mSelector == kAudioDevicePropertyDeviceUID)
+            ++uidReads;
+    EXPECT_EQ (uidReads, 10) << "five runs of two passes each";
     EXPECT_EQ (log.count (eventDeviceArrived), 0);
     EXPECT_EQ (gInAudioObjectID, inputOnly) << "the input side alone is kept";
     EXPECT_EQ (gOutAudioObjectID, 0u);
@@ -248,6 +254,68 @@ TEST_F (DeviceLink, TwoMatchingHidDevicesArriveTwiceAndOthersNotAtAll)
     EXPECT_EQ (log.count (eventDeviceArrived), 2);
 }
 
+// The HID callbacks check the ids themselves, beside the manager's matching set:
+// they are handed devices here by a manager of the test's own that matches all.
+TEST_F (DeviceLink, HidCallbacksTakeOnlyTheInterfacesVendorAndProductIds)
+{
+    audioDevicesWithoutHid();
+    struct Devices
+    {
+        static void add (void* context, IOReturn, void*, IOHIDDeviceRef device)
+        {
+            static_cast<Devices*> (context)->all.push_back ((IOHIDDeviceRef) CFRetain (device));
+        }
+        std::vector<IOHIDDeviceRef> all;
+    } devices;
+    auto manager = IOHIDManagerCreate (kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+    IOHIDManagerRegisterDeviceMatchingCallback (manager, Devices::add, &devices);
+    IOHIDManagerScheduleWithRunLoop (manager, CFRunLoopGetMain(), kCFRunLoopDefaultMode);
+    IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone);
+    sim::HidDeviceSpec otherVendor, otherProduct;
+    otherVendor.vendorId = 0x1234;
+    otherProduct.productId = sim::kProductId + 1;
+    sim::addHidDevice (otherVendor);
+    sim::addHidDevice (otherProduct);
+    sim::addHidDevice ({});
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return devices.all.size() == 3; }));
+
+    record = { &log, kQuibraVendorId, kQuibraProductId, "Quibra", "Quibra", "Velkwerk GmbH", &EventLog::callback };
+    for (int i : { 0, 1 })
+    {
+        Handle_DeviceMatchingCallback (&record, kIOReturnSuccess, manager, devices.all[(size_t) i]);
+        Handle_DeviceRemovalCallback (&record, kIOReturnSuccess, manager, devices.all[(size_t) i]);
+    }
+    EXPECT_TRUE (log.snapshot().empty());
+    EXPECT_EQ (gInAudioObjectID, 0u) << "no discovery for another device";
+
+    Handle_DeviceMatchingCallback (&record, kIOReturnSuccess, manager, devices.all[2]);
+    EXPECT_EQ (log.count (eventDeviceArrived), 1);
+    EXPECT_EQ (gInAudioObjectID, in);
+    Handle_DeviceRemovalCallback (&record, kIOReturnSuccess, manager, devices.all[2]);
+    EXPECT_EQ (log.count (eventDeviceRemoved), 1);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+
+    for (auto* device : devices.all)
+        CFRelease (device);
+    CFRelease (manager);
+}
+
+// Callbacks reached with a record that was never filled (no event callback) or
+// without a device raise nothing and do not crash.
+TEST_F (DeviceLink, CallbacksWithAnEmptyRecordOrNoDeviceDoNothing)
+{
+    const AudioObjectPropertyAddress changes[] { { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 },
+                                                 { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeGlobal, 0 } };
+    const auto out = sim::interfaceOutputDevice();
+    EXPECT_EQ (myAudioObjectPropertyListenerProc (out, 2, changes, &record), noErr);
+    EXPECT_EQ (myAudioObjectPropertyListenerProc (out, 2, changes, nullptr), noErr);
+    MySleepCallBack (&record, 0, kIOMessageSystemWillSleep, nullptr);
+    MySleepCallBack (nullptr, 0, kIOMessageSystemWillSleep, nullptr);
+    Handle_DeviceMatchingCallback (&record, kIOReturnSuccess, nullptr, nullptr);
+    Handle_DeviceRemovalCallback (&record, kIOReturnSuccess, nullptr, nullptr);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Discovery: name, maker, streams and listener rules, one run at a time
 
@@ -276,7 +344,6 @@ protected:
         return spec;
     }
 
-    DeviceDescriptor record {};
 };
 
 TEST_F (Discovery, NameIsALeadingPartOrEqualIgnoringCaseAndMakerEqualIgnoringCase)
@@ -358,6 +425,16 @@ TEST_F (Discovery, AFailedListenerInstallKeepsADeviceOnlyWhenTheOtherSideIsIt)
     CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
     EXPECT_EQ (gInAudioObjectID, duplex);
     EXPECT_EQ (gOutAudioObjectID, duplex);
+
+    gOutAudioObjectID = 0;
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_EQ (gOutAudioObjectID, duplex) << "the output pass takes a device that is the input side";
+
+    gInAudioObjectID = 0;
+    gOutAudioObjectID = duplex + 1;
+    CreateInputDeviceArray (CFSTR ("Quibra"), CFSTR ("Velkwerk GmbH"), &record);
+    EXPECT_EQ (gInAudioObjectID, 0u);
+    EXPECT_EQ (gOutAudioObjectID, duplex + 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -428,22 +505,42 @@ TEST_F (DeviceLink, RateChangeOnOneSideIsCopiedToTheOtherAndReported)
     EXPECT_EQ (inputWrites, 1) << "the side that already has the rate is not written";
 }
 
-TEST_F (DeviceLink, RateOutsideTheListIsCopiedButNotReported)
+TEST_F (DeviceLink, EveryRateIsCopiedButOnlyTheAcceptedOnesAreReported)
 {
     sim::unplugInterface();
     auto inSpec = sim::interfaceInputSpec(), outSpec = sim::interfaceOutputSpec();
-    inSpec.nominalRates.push_back (22050.0);
-    outSpec.nominalRates.push_back (22050.0);
+    for (auto* spec : { &inSpec, &outSpec })
+        spec->nominalRates = { 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0, 384000.0 };
     in = sim::addAudioDevice (inSpec);
     out = sim::addAudioDevice (outSpec);
     registerLink();
     sim::addHidDevice ({});
     ASSERT_TRUE (waitForArrivals (1));
 
-    EXPECT_EQ (sim::setNominalSampleRate (out, 22050.0), noErr);
+    auto change = [&] (Float64 rate)
+    {
+        const int before = log.count (eventPropertyChanged);
+        EXPECT_EQ (sim::setNominalSampleRate (in, rate), noErr);
+        EXPECT_TRUE (sim::waitForNotifications());
+        EXPECT_EQ (sim::nominalSampleRate (out), rate);
+        return log.count (eventPropertyChanged) - before;
+    };
+    // One report for the input's change and one for the output's that followed.
+    for (Float64 rate : { 192000.0, 176400.0, 96000.0, 88200.0, 32000.0, 44100.0, 48000.0 })
+        EXPECT_EQ (change (rate), 2) << rate;
+    for (Float64 rate : { 22050.0, 384000.0 })
+        EXPECT_EQ (change (rate), 0) << rate;
+}
+
+TEST_F (DeviceLink, RateThatCannotBeReadIsNeitherCopiedNorReported)
+{
+    arrive();
+    sim::failReads (in, kAudioDevicePropertyNominalSampleRate);
+    sim::notify (in, { { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeGlobal, 0 } });
     ASSERT_TRUE (sim::waitForNotifications());
-    EXPECT_EQ (sim::nominalSampleRate (in), 22050.0);
     EXPECT_EQ (log.count (eventPropertyChanged), 0);
+    for (auto& a : sim::accessLog())
+        EXPECT_FALSE (a.write) << "nothing is written";
 }
 
 // ---------------------------------------------------------------------------
@@ -545,6 +642,47 @@ TEST_F (DeviceLink, SampleRateWaitsOnceWhenTheSidesDisagree)
     start = juce::Time::getMillisecondCounterHiRes();
     EXPECT_FALSE (hw_setSampleRate (44100.0)) << "an unreadable output never agrees";
     EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 299.0);
+}
+
+// The output refuses the operation's own write, and the listener copies the
+// input's new rate to it during the wait: the second look finds them together.
+TEST_F (DeviceLink, SampleRateAgreesAfterTheWaitWhenTheListenerCopiedTheRate)
+{
+    arrive();
+    // A listener of the test's own holds the notification thread until the
+    // operation has read the output's rate once, then lets writes to it through.
+    struct Gate
+    {
+        static OSStatus listener (AudioObjectID, UInt32, const AudioObjectPropertyAddress*, void* data)
+        {
+            auto* gate = static_cast<Gate*> (data);
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (10);
+            while (! gate->outputRead() && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            sim::failWrites (gate->out, kAudioDevicePropertyNominalSampleRate, false);
+            return noErr;
+        }
+        bool outputRead() const
+        {
+            for (auto& a : sim::accessLog())
+                if (a.thread == caller && a.object == out && ! a.write && a.address.mSelector == kAudioDevicePropertyNominalSampleRate)
+                    return true;
+            return false;
+        }
+        std::thread::id caller;
+        AudioObjectID out;
+    } gate { std::this_thread::get_id(), out };
+
+    const auto onboard = sim::audioDevices().front();
+    const AudioObjectPropertyAddress mute { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 };
+    ASSERT_EQ (AudioObjectAddPropertyListener (onboard, &mute, &Gate::listener, &gate), noErr);
+    sim::failWrites (out, kAudioDevicePropertyNominalSampleRate);
+    sim::notify (onboard, { mute });
+
+    EXPECT_TRUE (hw_setSampleRate (96000.0));
+    EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 4u) << "a second look after the wait";
+    EXPECT_EQ (sim::nominalSampleRate (out), 96000.0);
+    ASSERT_TRUE (sim::waitForNotifications());
 }
 
 TEST_F (DeviceLink, SampleRateWithoutTheInterfaceFailsAtOnce)

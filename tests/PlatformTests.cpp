@@ -5,8 +5,11 @@
 #include "platform/SimulatedInterface.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -133,6 +136,8 @@ TEST_F (Platform, RatesVolumesAndMute)
     const AudioObjectPropertyAddress dB { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, 2 };
     size = sizeof (v);
     EXPECT_NE (AudioObjectGetPropertyData (out, &dB, 0, nullptr, &size, &v), noErr);
+    EXPECT_EQ (sim::setVolumeDb (out, 2, -3.0f), noErr) << "a read fault leaves writes alone";
+    EXPECT_EQ (sim::volumeDb (out, 2), -3.0f);
     sim::failWrites (out, kAudioDevicePropertyMute);
     EXPECT_NE (sim::setMute (out, false), noErr);
     EXPECT_TRUE (sim::isMuted (out));
@@ -155,7 +160,7 @@ TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
     auto listener = [] (AudioObjectID, UInt32 n, const AudioObjectPropertyAddress* a, void* data) -> OSStatus
     {
         auto* s = static_cast<Seen*> (data);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (3);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (10);
         while (! s->writeReturned && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for (std::chrono::milliseconds (1));
         const bool got = s->writeReturned;
@@ -184,6 +189,85 @@ TEST_F (Platform, ListenersRunOnTheNotificationThreadAfterTheWrite)
     EXPECT_EQ (seen.calls[0][0].mSelector, kAudioDevicePropertyVolumeDecibels);
     EXPECT_EQ (seen.calls[0][1].mSelector, kAudioDevicePropertyVolumeScalar);
     EXPECT_EQ (seen.calls[0][1].mElement, 2u);
+}
+
+// A listener that needs the message thread (as the panel's does, through the
+// message-thread lock) while the message thread calls into the stand-in: the
+// calls return without it, and the waiting helpers run the loop so it can end.
+TEST_F (Platform, MessageThreadNeverBlocksOnAListenerWaitingForIt)
+{
+    struct Seen
+    {
+        std::atomic<int> entered { 0 }, done { 0 };
+    } seen;
+
+    auto listener = [] (AudioObjectID, UInt32, const AudioObjectPropertyAddress*, void* data) -> OSStatus
+    {
+        auto* s = static_cast<Seen*> (data);
+        ++s->entered;
+        const juce::MessageManagerLock lock;
+        ++s->done;
+        return noErr;
+    };
+    // Waits without running the message loop.
+    auto waitEntered = [&] (int n)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (10);
+        while (seen.entered < n && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        return seen.entered >= n;
+    };
+
+    const auto out = sim::interfaceOutputDevice();
+    const AudioObjectPropertyAddress all { kAudioObjectPropertySelectorWildcard, kAudioObjectPropertyScopeWildcard,
+                                           kAudioObjectPropertyElementWildcard };
+    ASSERT_EQ (AudioObjectAddPropertyListener (out, &all, listener, &seen), noErr);
+
+    ASSERT_EQ (sim::setMute (out, true), noErr);
+    ASSERT_TRUE (waitEntered (1));
+    EXPECT_EQ (sim::setVolumeDb (out, 1, -3.0f), noErr);
+    const AudioObjectPropertyAddress rate { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
+    Float64 r = 0;
+    UInt32 size = sizeof (r);
+    EXPECT_EQ (AudioObjectGetPropertyData (out, &rate, 0, nullptr, &size, &r), noErr);
+    EXPECT_EQ (seen.done, 0) << "the listener is still waiting for the message thread";
+
+    EXPECT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (seen.done, 2);
+
+    ASSERT_EQ (sim::setMute (out, false), noErr);
+    ASSERT_TRUE (waitEntered (3));
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    sim::reset();
+    EXPECT_EQ (seen.done, 3) << "reset lets the call in progress end";
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 5000.0) << "and does not sit out its time limit";
+}
+
+// The process ends even while a listener call never returns (one waiting for a
+// message loop that has gone, say).
+[[noreturn]] void exitWhileAListenerIsStuck()
+{
+    ::alarm (30);   // a hang ends the process with a signal
+    static std::atomic<bool> entered { false };
+    auto stuck = [] (AudioObjectID, UInt32, const AudioObjectPropertyAddress*, void*) -> OSStatus
+    {
+        entered = true;
+        for (;;)
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+    };
+    const auto out = sim::interfaceOutputDevice();
+    const AudioObjectPropertyAddress mute { kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0 };
+    AudioObjectAddPropertyListener (out, &mute, stuck, nullptr);
+    sim::setMute (out, true);
+    while (! entered)
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    std::exit (3);
+}
+
+TEST (PlatformExit, ExitDoesNotWaitForAStuckListener)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");   // a child process of its own, started afresh
+    EXPECT_EXIT (exitWhileAListenerIsStuck(), ::testing::ExitedWithCode (3), "");
 }
 
 // ---------------------------------------------------------------------------
