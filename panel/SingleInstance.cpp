@@ -124,7 +124,14 @@ private:
         if (! readAll (client, data, (size_t) maxMessageBytes, deadline) || data.getSize() > (size_t) maxMessageBytes)
             return;
 
-        auto commandLine = juce::String::fromUTF8 (static_cast<const char*> (data.getData()), (int) data.getSize());
+        // Only UTF-8 text without zero bytes is a command line; anything
+        // else gets no acknowledgement.
+        const auto* bytes = static_cast<const char*> (data.getData());
+        const auto size = data.getSize();
+        if ((size > 0 && std::memchr (bytes, 0, size) != nullptr) || ! juce::CharPointer_UTF8::isValidString (bytes, (int) size))
+            return;
+
+        auto commandLine = juce::String::fromUTF8 (bytes, (int) size);
         static const char ack[] = "OK\n";
         writeAll (client, ack, sizeof (ack) - 1, deadline);
 
@@ -316,7 +323,9 @@ bool SingleInstance::sendTo (const char* socketPath, const juce::String& command
     if (! fillAddress (addr, socketPath))
         return false;
 
-    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a listener whose queue is full refuses at once (EAGAIN)
+    // instead of keeping connect() waiting for as long as it stays stuck.
+    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
 

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -222,4 +223,73 @@ TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
         EXPECT_EQ (SingleInstance::defaultFolder(), mine.getFullPathName());
         mine.deleteRecursively();
     }
+}
+
+TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
+{
+    const auto dir = makePrivateFolder();
+    juce::StringArray received;
+    SingleInstance first ("Quibra-test", dir.getFullPathName());
+    first.onCommandLine = [&] (const juce::String& cl) { received.add (cl); };
+    ASSERT_EQ (first.claimOrHandOff ("first"), SingleInstance::Result::primary);
+    const auto socketPath = first.getSocketFile().getFullPathName().toStdString();
+
+    const auto connectRaw = [&]
+    {
+        const int fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        std::strcpy (addr.sun_path, socketPath.c_str());
+        EXPECT_EQ (::connect (fd, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)), 0);
+        return fd;
+    };
+
+    // Sends bytes, ends the stream and returns what the listener answered
+    // (empty when it dropped the peer).
+    const auto exchange = [&] (const std::string& bytes)
+    {
+        const int fd = connectRaw();
+        size_t done = 0;
+        while (done < bytes.size())
+        {
+            const auto n = ::send (fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            done += (size_t) n;
+        }
+        ::shutdown (fd, SHUT_WR);
+        std::string reply;
+        char buffer[16];
+        pollfd p { fd, POLLIN, 0 };
+        while (::poll (&p, 1, 10000) > 0)
+        {
+            const auto n = ::recv (fd, buffer, sizeof (buffer), 0);
+            if (n <= 0)
+                break;
+            reply.append (buffer, (size_t) n);
+        }
+        ::close (fd);
+        return reply;
+    };
+
+    // Too long, a zero byte, not UTF-8: refused without an answer.
+    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes + 1, 'a')), "");
+    EXPECT_EQ (exchange (std::string ("/defaults\0x", 11)), "");
+    EXPECT_EQ (exchange ("/default\xe4"), "");
+    // The longest accepted message still goes through.
+    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes, 'b')), "OK\n");
+
+    // A peer that connects and then says nothing, and never hangs up, is
+    // given up after a while; a later launch is still answered.
+    const int silent = connectRaw();
+    const auto start = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "later", 20000));
+    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 20000u);
+
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("later"); }, 10000));
+    ASSERT_EQ (received.size(), 2);
+    EXPECT_EQ (received[0], juce::String::repeatedString ("b", SingleInstance::maxMessageBytes));
+    EXPECT_EQ (received[1], "later");
+    ::close (silent);
+    dir.deleteRecursively();
 }
