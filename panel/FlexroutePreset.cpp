@@ -11,6 +11,13 @@ bool isNodeName (const juce::String& name, const char* prefix, int channels)
     return number.length() == 1 && number[0] >= '1' && number[0] < (juce::juce_wchar) ('1' + channels);
 }
 
+// A word of the file as quoted in a message: long words are cut short, so a
+// hostile file cannot fill the message box.
+juce::String quoted (const juce::String& word)
+{
+    return "\"" + (word.length() > 40 ? word.substring (0, 40) + "..." : word) + "\"";
+}
+
 juce::StringArray wordsOf (const juce::String& line)
 {
     juce::StringArray words;
@@ -43,11 +50,11 @@ bool FlexroutePreset::isValid (juce::String* whyNot) const
     {
         juce::String problem;
         if (! isSourceNode (w.source))
-            problem = "\"" + w.source + "\" is not a source node";
+            problem = quoted (w.source) + " is not a source node";
         else if (! isDestinationNode (w.destination))
-            problem = "\"" + w.destination + "\" is not a destination node";
+            problem = quoted (w.destination) + " is not a destination node";
         else if (sources.contains (w.source))
-            problem = "source \"" + w.source + "\" carries more than one wire";
+            problem = "source " + quoted (w.source) + " carries more than one wire";
 
         if (problem.isNotEmpty())
         {
@@ -139,9 +146,9 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
                 error = "The file is not a FlexROUTE preset.";
                 return false;
             }
-            if (words[1].getIntValue() != formatVersion || words[1].length() > 6)
+            if (words[1].length() > 6 || words[1].getIntValue() != formatVersion)
             {
-                error = "The preset was written in format version " + words[1]
+                error = "The preset was written in format version " + quoted (words[1]).unquoted()
                         + ", this program reads version " + juce::String (formatVersion) + ".";
                 return false;
             }
@@ -164,12 +171,12 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
             const auto index = toggleNames().indexOf (words[1]);
             if (index < 0)
             {
-                error = where + "unknown toggle \"" + words[1] + "\".";
+                error = where + "unknown toggle " + quoted (words[1]) + ".";
                 return false;
             }
             if (toggleSeen[(size_t) index])
             {
-                error = where + "toggle \"" + words[1] + "\" is listed twice.";
+                error = where + "toggle " + quoted (words[1]) + " is listed twice.";
                 return false;
             }
             if (words[2] != "0" && words[2] != "1")
@@ -186,7 +193,7 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
         }
         else
         {
-            error = where + "\"" + line.substring (0, 40) + "\" is not understood.";
+            error = where + quoted (line) + " is not understood.";
             return false;
         }
     }
@@ -343,8 +350,12 @@ bool FlexroutePreset::applyTo (FlexrouteDialog& editor, juce::String& error) con
     settings.mixVirtual12 = toggles[2];
     settings.mixVirtual34 = toggles[3];
 
+    // The editor takes what it can of a routing; put the old one back if it
+    // refused any part, so a refused preset changes nothing.
+    const auto previous = editor.getSettings();
     if (! editor.applySettings (settings))
     {
+        editor.applySettings (previous);
         error = "The routing editor did not take every wire.";
         return false;
     }
