@@ -100,6 +100,22 @@ TEST (AppPreset, RefusesTruncatedForeignAndMalformedFiles)
         EXPECT_EQ (p, before) << c.name << ": a refused file must change nothing";
     }
 
+    // A hostile word is not echoed whole into the message the user sees.
+    {
+        FlexroutePreset p = before;
+        juce::String error;
+        const auto longWord = juce::String::repeatedString ("X", 20000);
+        for (auto& text : { "QuibraFlexroute 1\nwire " + longWord + " WDMin1\nend\n",
+                            "QuibraFlexroute 1\ntoggle " + longWord + " 1\nend\n",
+                            "QuibraFlexroute " + juce::String::repeatedString ("9", 20000) + "\nend\n" })
+        {
+            EXPECT_FALSE (FlexroutePreset::parse (text, p, error));
+            EXPECT_GT (error.length(), 10);
+            EXPECT_LT (error.length(), 200) << error.substring (0, 100);
+        }
+        EXPECT_EQ (p, before);
+    }
+
     // Binary data and text that is not UTF-8.
     const char binary[] = { 'Q', 'u', 'i', 'b', 0, 1, 2, 3 };
     const unsigned char latin1[] = { 'Q', 'u', 'i', 'b', 'r', 'a', 0xe4, '\n' };
