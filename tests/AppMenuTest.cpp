@@ -5,6 +5,7 @@
 #include "panel/FlexroutePreset.h"
 #include "panel/MenuPlacement.h"
 #include "platform/SimulatedInterface.h"
+#include "routing/DeviceMixerState.h"
 #include "routing/FRDialog.h"
 
 #include <sys/stat.h>
@@ -272,10 +273,13 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     ASSERT_TRUE (editor.applySettings (wired));
     ASSERT_EQ (editor.getSettings().wires.size(), 2u);
 
-    // "Reset" clears the wires and leaves the window hidden.
+    // "Reset" clears the wires, hands the record off and leaves the window
+    // hidden. The hand-off alternates between an empty and a one-wire record,
+    // so each command's hand-off shows as a change of it.
     p.menuItemSelected (9218, -1);
     EXPECT_TRUE (editor.getSettings().wires.empty());
     EXPECT_FALSE (p.flexrouteWindow->isVisible());
+    const bool clearAfterReset = isMixerStateClear (MyDeviceMixer);
 
     // "FlexROUTE" clears again, shows the window and puts it beside the panel.
     ASSERT_TRUE (editor.applySettings (wired));
@@ -285,6 +289,7 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     p.menuItemSelected (8196, -1);
     EXPECT_TRUE (editor.getSettings().wires.empty());
     EXPECT_TRUE (p.flexrouteWindow->isVisible());
+    EXPECT_NE (isMixerStateClear (MyDeviceMixer), clearAfterReset);
     const auto expected = MenuPlacement::routingWindowBounds (p.getScreenPosition(), p.getWidth(),
                                                               p.getParentMonitorArea().getWidth(), size);
     EXPECT_EQ (p.flexrouteWindow->getBounds(), expected);
@@ -298,6 +303,7 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     p.menuItemSelected (8196, -1);
     EXPECT_EQ (p.flexrouteWindow->getX(), p.getScreenPosition().x - size.x);
     EXPECT_EQ (p.flexrouteWindow->getWidth(), size.x);
+    EXPECT_EQ (isMixerStateClear (MyDeviceMixer), clearAfterReset);
     p.flexrouteWindow->setVisible (false);
 }
 
