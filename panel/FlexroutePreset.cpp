@@ -1,6 +1,11 @@
 #include "panel/FlexroutePreset.h"
 #include "routing/FRDialog.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 bool isNodeName (const juce::String& name, const char* prefix, int channels)
@@ -215,29 +220,53 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
 
 bool FlexroutePreset::readFile (const juce::File& file, FlexroutePreset& out, juce::String& error)
 {
-    if (! file.existsAsFile())
+    // Opened without blocking and checked on the open descriptor: a pipe or
+    // a device under a preset's name would otherwise stall the open or the
+    // read for as long as nobody writes to it.
+    const int fd = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
     {
-        error = "The file " + file.getFullPathName() + " does not exist.";
-        return false;
-    }
-    if (file.getSize() > maxFileBytes)
-    {
-        error = "The file is too large to be a FlexROUTE preset.";
+        error = errno == ENOENT ? "The file " + file.getFullPathName() + " does not exist."
+                                : "The file " + file.getFullPathName() + " cannot be read.";
         return false;
     }
 
-    juce::FileInputStream in (file);
-    if (! in.openedOk())
+    struct stat st {};
+    if (::fstat (fd, &st) != 0 || ! S_ISREG (st.st_mode))
     {
-        error = "The file " + file.getFullPathName() + " cannot be read.";
+        ::close (fd);
+        error = "The file " + file.getFullPathName() + " is not a plain file.";
+        return false;
+    }
+    if (st.st_size > maxFileBytes)
+    {
+        ::close (fd);
+        error = "The file is too large to be a FlexROUTE preset.";
         return false;
     }
 
     // Read one byte more than allowed, in case the file grew since it was
     // measured.
-    juce::MemoryBlock data;
-    in.readIntoMemoryBlock (data, (ssize_t) maxFileBytes + 1);
-    return parse (data.getData(), data.getSize(), out, error);
+    juce::HeapBlock<char> data ((size_t) maxFileBytes + 1);
+    size_t size = 0;
+    while (size < (size_t) maxFileBytes + 1)
+    {
+        const auto n = ::read (fd, data + size, (size_t) maxFileBytes + 1 - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            ::close (fd);
+            error = "The file " + file.getFullPathName() + " cannot be read.";
+            return false;
+        }
+        if (n == 0)
+            break;
+        size += (size_t) n;
+    }
+    ::close (fd);
+
+    return parse (data.get(), size, out, error);
 }
 
 bool FlexroutePreset::writeFile (const juce::File& file, juce::String& error) const

@@ -149,6 +149,18 @@ TEST (AppPreset, OversizedFilesAreRefusedBeforeParsing)
     EXPECT_EQ (p, samplePreset());
 
     EXPECT_FALSE (FlexroutePreset::readFile (dir.getChildFile ("missing.QuibraFlexroute"), p, error));
+    EXPECT_TRUE (error.contains ("does not exist")) << error;
+
+    // A pipe or a folder under a preset's name is refused at once (reading a
+    // pipe nobody writes to would never end).
+    const auto fifo = dir.getChildFile ("pipe.QuibraFlexroute");
+    ASSERT_EQ (::mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_FALSE (FlexroutePreset::readFile (fifo, p, error));
+    EXPECT_TRUE (error.contains ("not a plain file")) << error;
+    const auto folder = dir.getChildFile ("folder.QuibraFlexroute");
+    ASSERT_TRUE (folder.createDirectory());
+    EXPECT_FALSE (FlexroutePreset::readFile (folder, p, error));
+    EXPECT_EQ (p, samplePreset());
     dir.deleteRecursively();
 }
 
