@@ -488,3 +488,81 @@ TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
 
     folder.deleteRecursively();
 }
+
+TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheCompletedName)
+{
+    PanelWindow w;
+    auto& p = *w.panel;
+    FlexrouteSettings wired;
+    wired.wires = { { 3, 1, 0, 3 } };
+    ASSERT_TRUE (p.flexrouteDialog->applySettings (wired));
+
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                            .getNonexistentChildFile ("quibra-presets", "", false);
+    folder.createDirectory();
+    p.appProperties.getUserSettings()->setValue ("LastFRSettingsFilePath", folder.getChildFile ("x").getFullPathName());
+    const auto existing = folder.getChildFile ("studio.QuibraFlexroute");
+    ASSERT_TRUE (existing.replaceWithText ("old"));
+
+    // Chooses "Save", types name and confirms the chooser.
+    const auto saveAs = [&] (const juce::String& name)
+    {
+        p.menuItemSelected (9217, -1);
+        juce::FileChooserDialogBox* box = nullptr;
+        EXPECT_TRUE (testsupport::pumpUntil ([&]
+        {
+            for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
+                if ((box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i))))
+                    return true;
+            return false;
+        }));
+        if (box == nullptr)
+            return;
+        juce::FileBrowserComponent* fb = nullptr;
+        std::function<void (juce::Component&)> find = [&] (juce::Component& c)
+        {
+            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (&c))
+                fb = b;
+            for (auto* child : c.getChildren())
+                find (*child);
+        };
+        find (*box);
+        ASSERT_NE (fb, nullptr);
+        fb->setFileName (name);
+        box->exitModalState (1);
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.presetChooser == nullptr; }));
+    };
+    const auto savedHere = [] (const juce::File& f)
+    {
+        FlexroutePreset preset;
+        juce::String error;
+        return FlexroutePreset::readFile (f, preset, error) && preset.wires.size() == 1
+            && preset.wires[0] == FlexroutePreset::Wire { "PhysicIn2", "WDMin4" };
+    };
+
+    // A new name: saved at once, the suffix added to the whole name.
+    saveAs ("take.v2");
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return savedHere (folder.getChildFile ("take.v2.QuibraFlexroute")); }));
+    EXPECT_EQ (findAlertWindow(), nullptr);
+
+    // The name of an existing preset without its suffix: asked first;
+    // "Cancel" keeps the old file...
+    saveAs ("studio");
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return findAlertWindow() != nullptr; }));
+    EXPECT_EQ (existing.loadFileAsString(), "old");
+    if (auto* alert = findAlertWindow())
+        alert->exitModalState (0);
+    testsupport::pumpFor (100);
+    EXPECT_EQ (existing.loadFileAsString(), "old");
+
+    // ... and "Replace" writes it.
+    saveAs ("studio");
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return findAlertWindow() != nullptr; }));
+    if (auto* alert = findAlertWindow())
+        alert->exitModalState (1);
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return savedHere (existing); }));
+    EXPECT_EQ (p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath"), existing.getFullPathName());
+
+    closeAlertWindows();
+    folder.deleteRecursively();
+}
