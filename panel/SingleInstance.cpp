@@ -222,8 +222,17 @@ bool SingleInstance::takeLock()
     {
         if (::flock (lockFd, LOCK_EX | LOCK_NB) == 0)
             return true;
-        if (errno != EINTR)
-            return false;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+        {
+            // No locking here at all (not "held by another"): give the file
+            // up, so the caller runs without the guard instead of waiting
+            // for an instance that does not exist.
+            ::close (lockFd);
+            lockFd = -1;
+        }
+        return false;
     }
 }
 
