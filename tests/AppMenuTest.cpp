@@ -247,8 +247,13 @@ TEST (AppMenuCommands, RateItemsClickTheButtonsAndFactoryDefaultsResets)
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return tickedIds (*subMenuOf (p.getMenuForIndex (1, {}), "Sample rate"))
                                                       == std::vector<int> { 8451 }; }));
 
+    // The button's click sets the interface's rate.
+    const auto out = sim::interfaceOutputDevice();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return sim::nominalSampleRate (out) == 96000.0; }, 10000));
+
     p.menuItemSelected (8453, 1);
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 192000; }));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return sim::nominalSampleRate (out) == 192000.0; }, 10000));
 
     // Factory defaults: back to 48000 Hz.
     p.menuItemSelected (8195, 1);
