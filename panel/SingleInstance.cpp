@@ -51,14 +51,21 @@ bool writeAll (int fd, const char* data, size_t size, juce::uint32 deadline)
 }
 
 // Reads until end of stream, at most limit + 1 bytes (so an oversized
-// message can be told apart), or until the deadline.
-bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline)
+// message can be told apart), or until the deadline; gives up early when
+// the given thread is asked to stop.
+bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline,
+              const juce::Thread* thread = nullptr)
 {
     char buffer[4096];
     for (;;)
     {
+        if (thread != nullptr && thread->threadShouldExit())
+            return false;
+        const int left = msLeft (deadline);
         pollfd p { fd, POLLIN, 0 };
-        const auto r = ::poll (&p, 1, msLeft (deadline));
+        const auto r = ::poll (&p, 1, thread != nullptr ? juce::jmin (left, 100) : left);
+        if (r == 0 && left > 100 && thread != nullptr)
+            continue;
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
@@ -121,7 +128,7 @@ private:
     {
         const auto deadline = juce::Time::getMillisecondCounter() + 3000;
         juce::MemoryBlock data;
-        if (! readAll (client, data, (size_t) maxMessageBytes, deadline) || data.getSize() > (size_t) maxMessageBytes)
+        if (! readAll (client, data, (size_t) maxMessageBytes, deadline, this) || data.getSize() > (size_t) maxMessageBytes)
             return;
 
         // Only UTF-8 text without zero bytes is a command line; anything

@@ -293,3 +293,27 @@ TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
     ::close (silent);
     dir.deleteRecursively();
 }
+
+TEST (AppSingleInstance, ASilentPeerDoesNotHoldUpTheEnd)
+{
+    const auto dir = makePrivateFolder();
+    auto first = std::make_unique<SingleInstance> ("Quibra-test", dir.getFullPathName());
+    ASSERT_EQ (first->claimOrHandOff ("first"), SingleInstance::Result::primary);
+
+    // Connected and saying nothing: the listener is busy with it.
+    const int silent = ::socket (AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    std::strcpy (addr.sun_path, first->getSocketFile().getFullPathName().toRawUTF8());
+    ASSERT_EQ (::connect (silent, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)), 0);
+    juce::Thread::sleep (200);
+
+    // The instance ends (on the message thread, at shutdown) without waiting
+    // for the peer's time to run out (3 s).
+    const auto start = juce::Time::getMillisecondCounter();
+    first = nullptr;
+    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 2000u);
+
+    ::close (silent);
+    dir.deleteRecursively();
+}
