@@ -1,4 +1,5 @@
 #include "panel/FlexroutePreset.h"
+#include "routing/DeviceMixerState.h"
 #include "routing/FRDialog.h"
 
 #include <cerrno>
@@ -23,6 +24,21 @@ juce::String quoted (const juce::String& word)
     return "\"" + (word.length() > 40 ? word.substring (0, 40) + "..." : word) + "\"";
 }
 
+struct NodeFamily
+{
+    const char* prefix;
+    int kind;
+    int channels;
+    bool destination;
+};
+
+// The routing editor's port nodes: two physical inputs, six WDM and six ASIO
+// channels each way.
+constexpr NodeFamily nodeFamilies[] = {
+    { "PhysicIn", kindPhysicalInput, 2, false }, { "WDMout", kindWdm, 6, false }, { "ASIOout", kindAsio, 6, false },
+    { "WDMin", kindWdm, 6, true },               { "ASIOin", kindAsio, 6, true },
+};
+
 juce::StringArray wordsOf (const juce::String& line)
 {
     juce::StringArray words;
@@ -40,12 +56,16 @@ const juce::StringArray& FlexroutePreset::toggleNames()
 
 bool FlexroutePreset::isSourceNode (const juce::String& name)
 {
-    return isNodeName (name, "PhysicIn", 2) || isNodeName (name, "WDMout", 6) || isNodeName (name, "ASIOout", 6);
+    int kind = 0, channel = 0;
+    bool destination = true;
+    return portOf (name, kind, channel, destination) && ! destination;
 }
 
 bool FlexroutePreset::isDestinationNode (const juce::String& name)
 {
-    return isNodeName (name, "WDMin", 6) || isNodeName (name, "ASIOin", 6);
+    int kind = 0, channel = 0;
+    bool destination = false;
+    return portOf (name, kind, channel, destination) && destination;
 }
 
 bool FlexroutePreset::isValid (juce::String* whyNot) const
@@ -305,23 +325,6 @@ bool FlexroutePreset::writeFile (const juce::File& file, juce::String& error) co
 }
 
 //==============================================================================
-namespace
-{
-struct NodeFamily
-{
-    const char* prefix;
-    int kind;
-    int channels;
-    bool destination;
-};
-
-// The routing editor's port nodes (kinds: 0 WDM, 2 ASIO, 3 physical input).
-constexpr NodeFamily nodeFamilies[] = {
-    { "PhysicIn", 3, 2, false }, { "WDMout", 0, 6, false }, { "ASIOout", 2, 6, false },
-    { "WDMin", 0, 6, true },     { "ASIOin", 2, 6, true },
-};
-} // namespace
-
 juce::String FlexroutePreset::nodeName (int kind, int channel, bool destination)
 {
     for (auto& f : nodeFamilies)
