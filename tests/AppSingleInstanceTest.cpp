@@ -24,8 +24,9 @@ juce::File makePrivateFolder (int mode = 0700)
     return dir;
 }
 
-// Runs body in a forked process and returns its exit code. The child only
-// makes plain system calls and ends with _exit.
+// Runs body in a forked process (it stands for a later launch) and returns
+// its pid; the child ends with _exit, so none of this process's exit handlers
+// or static destructors run twice.
 template <typename Fn>
 pid_t forkChild (Fn body)
 {
@@ -35,11 +36,22 @@ pid_t forkChild (Fn body)
     return pid;
 }
 
+// The child's exit code; a child still running after 30 s is killed (-1).
 int waitChild (pid_t pid)
 {
     int status = 0;
+    for (int i = 0; i < 3000; ++i)
+    {
+        const auto r = ::waitpid (pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+        if (r < 0 && errno != EINTR)
+            return -1;
+        juce::Thread::sleep (10);
+    }
+    ::kill (pid, SIGKILL);
     while (::waitpid (pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    return -1;
 }
 
 struct ScopedEnv
