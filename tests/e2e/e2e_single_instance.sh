@@ -58,8 +58,8 @@ expect_eq "$(xdotool search --name "^$TITLE\$" | wc -l)" 1 "main windows on the 
 
 # ... and the running panel comes to the front, centred again, at 48000 Hz.
 wait_for 'above "$WID" "$AWID"' 10 || fail "the main window did not come to the front"
-geometry "$WID"
-expect_eq "$X,$Y" "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" "re-centred after /defaults"
+centred() { geometry "$WID"; [ "$X,$Y" = "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" ]; }
+wait_for centred 10 || fail "not re-centred after /defaults (at $X,$Y)"
 reset_shows()
 {
     shot "$WORK/reset.png"
