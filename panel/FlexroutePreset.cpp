@@ -1,5 +1,11 @@
 #include "panel/FlexroutePreset.h"
+#include "routing/DeviceMixerState.h"
 #include "routing/FRDialog.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -10,6 +16,28 @@ bool isNodeName (const juce::String& name, const char* prefix, int channels)
     const auto number = name.substring ((int) std::strlen (prefix));
     return number.length() == 1 && number[0] >= '1' && number[0] < (juce::juce_wchar) ('1' + channels);
 }
+
+// A word of the file as quoted in a message: long words are cut short, so a
+// hostile file cannot fill the message box.
+juce::String quoted (const juce::String& word)
+{
+    return "\"" + (word.length() > 40 ? word.substring (0, 40) + "..." : word) + "\"";
+}
+
+struct NodeFamily
+{
+    const char* prefix;
+    int kind;
+    int channels;
+    bool destination;
+};
+
+// The routing editor's port nodes: two physical inputs, six WDM and six ASIO
+// channels each way.
+constexpr NodeFamily nodeFamilies[] = {
+    { "PhysicIn", kindPhysicalInput, 2, false }, { "WDMout", kindWdm, 6, false }, { "ASIOout", kindAsio, 6, false },
+    { "WDMin", kindWdm, 6, true },               { "ASIOin", kindAsio, 6, true },
+};
 
 juce::StringArray wordsOf (const juce::String& line)
 {
@@ -28,12 +56,16 @@ const juce::StringArray& FlexroutePreset::toggleNames()
 
 bool FlexroutePreset::isSourceNode (const juce::String& name)
 {
-    return isNodeName (name, "PhysicIn", 2) || isNodeName (name, "WDMout", 6) || isNodeName (name, "ASIOout", 6);
+    int kind = 0, channel = 0;
+    bool destination = true;
+    return portOf (name, kind, channel, destination) && ! destination;
 }
 
 bool FlexroutePreset::isDestinationNode (const juce::String& name)
 {
-    return isNodeName (name, "WDMin", 6) || isNodeName (name, "ASIOin", 6);
+    int kind = 0, channel = 0;
+    bool destination = false;
+    return portOf (name, kind, channel, destination) && destination;
 }
 
 bool FlexroutePreset::isValid (juce::String* whyNot) const
@@ -43,11 +75,11 @@ bool FlexroutePreset::isValid (juce::String* whyNot) const
     {
         juce::String problem;
         if (! isSourceNode (w.source))
-            problem = "\"" + w.source + "\" is not a source node";
+            problem = quoted (w.source) + " is not a source node";
         else if (! isDestinationNode (w.destination))
-            problem = "\"" + w.destination + "\" is not a destination node";
+            problem = quoted (w.destination) + " is not a destination node";
         else if (sources.contains (w.source))
-            problem = "source \"" + w.source + "\" carries more than one wire";
+            problem = "source " + quoted (w.source) + " carries more than one wire";
 
         if (problem.isNotEmpty())
         {
@@ -139,9 +171,9 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
                 error = "The file is not a FlexROUTE preset.";
                 return false;
             }
-            if (words[1].getIntValue() != formatVersion || words[1].length() > 6)
+            if (words[1].length() > 6 || words[1].getIntValue() != formatVersion)
             {
-                error = "The preset was written in format version " + words[1]
+                error = "The preset was written in format version " + quoted (words[1]).unquoted()
                         + ", this program reads version " + juce::String (formatVersion) + ".";
                 return false;
             }
@@ -164,12 +196,12 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
             const auto index = toggleNames().indexOf (words[1]);
             if (index < 0)
             {
-                error = where + "unknown toggle \"" + words[1] + "\".";
+                error = where + "unknown toggle " + quoted (words[1]) + ".";
                 return false;
             }
             if (toggleSeen[(size_t) index])
             {
-                error = where + "toggle \"" + words[1] + "\" is listed twice.";
+                error = where + "toggle " + quoted (words[1]) + " is listed twice.";
                 return false;
             }
             if (words[2] != "0" && words[2] != "1")
@@ -186,7 +218,7 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
         }
         else
         {
-            error = where + "\"" + line.substring (0, 40) + "\" is not understood.";
+            error = where + quoted (line) + " is not understood.";
             return false;
         }
     }
@@ -208,29 +240,53 @@ bool FlexroutePreset::parse (const juce::String& text, FlexroutePreset& out, juc
 
 bool FlexroutePreset::readFile (const juce::File& file, FlexroutePreset& out, juce::String& error)
 {
-    if (! file.existsAsFile())
+    // Opened without blocking and checked on the open descriptor: a pipe or
+    // a device under a preset's name would otherwise stall the open or the
+    // read for as long as nobody writes to it.
+    const int fd = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
     {
-        error = "The file " + file.getFullPathName() + " does not exist.";
-        return false;
-    }
-    if (file.getSize() > maxFileBytes)
-    {
-        error = "The file is too large to be a FlexROUTE preset.";
+        error = errno == ENOENT ? "The file " + file.getFullPathName() + " does not exist."
+                                : "The file " + file.getFullPathName() + " cannot be read.";
         return false;
     }
 
-    juce::FileInputStream in (file);
-    if (! in.openedOk())
+    struct stat st {};
+    if (::fstat (fd, &st) != 0 || ! S_ISREG (st.st_mode))
     {
-        error = "The file " + file.getFullPathName() + " cannot be read.";
+        ::close (fd);
+        error = "The file " + file.getFullPathName() + " is not a plain file.";
+        return false;
+    }
+    if (st.st_size > maxFileBytes)
+    {
+        ::close (fd);
+        error = "The file is too large to be a FlexROUTE preset.";
         return false;
     }
 
     // Read one byte more than allowed, in case the file grew since it was
     // measured.
-    juce::MemoryBlock data;
-    in.readIntoMemoryBlock (data, (ssize_t) maxFileBytes + 1);
-    return parse (data.getData(), data.getSize(), out, error);
+    juce::HeapBlock<char> data ((size_t) maxFileBytes + 1);
+    size_t size = 0;
+    while (size < (size_t) maxFileBytes + 1)
+    {
+        const auto n = ::read (fd, data + size, (size_t) maxFileBytes + 1 - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            ::close (fd);
+            error = "The file " + file.getFullPathName() + " cannot be read.";
+            return false;
+        }
+        if (n == 0)
+            break;
+        size += (size_t) n;
+    }
+    ::close (fd);
+
+    return parse (data.get(), size, out, error);
 }
 
 bool FlexroutePreset::writeFile (const juce::File& file, juce::String& error) const
@@ -269,23 +325,6 @@ bool FlexroutePreset::writeFile (const juce::File& file, juce::String& error) co
 }
 
 //==============================================================================
-namespace
-{
-struct NodeFamily
-{
-    const char* prefix;
-    int kind;
-    int channels;
-    bool destination;
-};
-
-// The routing editor's port nodes (kinds: 0 WDM, 2 ASIO, 3 physical input).
-constexpr NodeFamily nodeFamilies[] = {
-    { "PhysicIn", 3, 2, false }, { "WDMout", 0, 6, false }, { "ASIOout", 2, 6, false },
-    { "WDMin", 0, 6, true },     { "ASIOin", 2, 6, true },
-};
-} // namespace
-
 juce::String FlexroutePreset::nodeName (int kind, int channel, bool destination)
 {
     for (auto& f : nodeFamilies)
@@ -343,8 +382,12 @@ bool FlexroutePreset::applyTo (FlexrouteDialog& editor, juce::String& error) con
     settings.mixVirtual12 = toggles[2];
     settings.mixVirtual34 = toggles[3];
 
+    // The editor takes what it can of a routing; put the old one back if it
+    // refused any part, so a refused preset changes nothing.
+    const auto previous = editor.getSettings();
     if (! editor.applySettings (settings))
     {
+        editor.applySettings (previous);
         error = "The routing editor did not take every wire.";
         return false;
     }

@@ -74,7 +74,8 @@ struct FlexroutePreset
     static bool parse (const void* data, size_t size, FlexroutePreset& out, juce::String& error);
     static bool parse (const juce::String& text, FlexroutePreset& out, juce::String& error);
 
-    // Reads a file; files larger than maxFileBytes are refused unread.
+    // Reads a plain file (never blocks on a pipe or device); files larger
+    // than maxFileBytes are refused unread.
     static bool readFile (const juce::File& file, FlexroutePreset& out, juce::String& error);
 
     // Writes the file through a temporary file beside it, so the target is

@@ -245,12 +245,32 @@ void choose (MainComponent& panel, bool save)
         if (file == juce::File())
             return;
 
-        if (save)
-            PresetCommands::save (*target, file.hasFileExtension (FlexroutePreset::fileSuffix)
-                                               ? file
-                                               : file.withFileExtension (FlexroutePreset::fileSuffix));
-        else
+        if (! save)
+        {
             PresetCommands::load (*target, file);
+            return;
+        }
+
+        // A name typed without the suffix gets it (added, so "studio.v2"
+        // stays "studio.v2"). The chooser only warned about the name as
+        // typed, so replacing a preset under the completed name is asked for.
+        const auto presetFile = file.hasFileExtension (FlexroutePreset::fileSuffix)
+                                    ? file
+                                    : file.getSiblingFile (file.getFileName() + FlexroutePreset::fileSuffix);
+        if (presetFile == file || ! presetFile.exists())
+        {
+            PresetCommands::save (*target, presetFile);
+            return;
+        }
+
+        juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::QuestionIcon, "Replace FlexROUTE preset?",
+                                            presetFile.getFileName() + " already exists. Do you want to replace it?",
+                                            "Replace", "Cancel", nullptr,
+                                            juce::ModalCallbackFunction::create ([target, presetFile] (int result)
+                                            {
+                                                if (result != 0 && target != nullptr)
+                                                    PresetCommands::save (*target, presetFile);
+                                            }));
     });
 }
 

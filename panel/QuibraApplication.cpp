@@ -33,10 +33,11 @@ public:
         if (panel == nullptr || ! e.mods.isPopupMenu())
             return;
 
-        // The buttons and the fader pair keep their own clicks.
-        if (e.originalComponent != panel.getComponent()
-            && dynamic_cast<juce::Button*> (e.originalComponent) != nullptr)
-            return;
+        // The buttons, the fader pair and the menu bar keep their own clicks.
+        for (auto* c = e.originalComponent; c != nullptr && c != panel.getComponent(); c = c->getParentComponent())
+            if (dynamic_cast<juce::Button*> (c) != nullptr || dynamic_cast<juce::Slider*> (c) != nullptr
+                || dynamic_cast<SliderStereoGroup*> (c) != nullptr || dynamic_cast<juce::MenuBarComponent*> (c) != nullptr)
+                return;
 
         auto menu = panel->getMenuForIndex (-1, {});
         menu.setLookAndFeel (panel->menuLookAndFeel.get());

@@ -51,14 +51,21 @@ bool writeAll (int fd, const char* data, size_t size, juce::uint32 deadline)
 }
 
 // Reads until end of stream, at most limit + 1 bytes (so an oversized
-// message can be told apart), or until the deadline.
-bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline)
+// message can be told apart), or until the deadline; gives up early when
+// the given thread is asked to stop.
+bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline,
+              const juce::Thread* thread = nullptr)
 {
     char buffer[4096];
     for (;;)
     {
+        if (thread != nullptr && thread->threadShouldExit())
+            return false;
+        const int left = msLeft (deadline);
         pollfd p { fd, POLLIN, 0 };
-        const auto r = ::poll (&p, 1, msLeft (deadline));
+        const auto r = ::poll (&p, 1, thread != nullptr ? juce::jmin (left, 100) : left);
+        if (r == 0 && left > 100 && thread != nullptr)
+            continue;
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
@@ -121,10 +128,17 @@ private:
     {
         const auto deadline = juce::Time::getMillisecondCounter() + 3000;
         juce::MemoryBlock data;
-        if (! readAll (client, data, (size_t) maxMessageBytes, deadline) || data.getSize() > (size_t) maxMessageBytes)
+        if (! readAll (client, data, (size_t) maxMessageBytes, deadline, this) || data.getSize() > (size_t) maxMessageBytes)
             return;
 
-        auto commandLine = juce::String::fromUTF8 (static_cast<const char*> (data.getData()), (int) data.getSize());
+        // Only UTF-8 text without zero bytes is a command line; anything
+        // else gets no acknowledgement.
+        const auto* bytes = static_cast<const char*> (data.getData());
+        const auto size = data.getSize();
+        if ((size > 0 && std::memchr (bytes, 0, size) != nullptr) || ! juce::CharPointer_UTF8::isValidString (bytes, (int) size))
+            return;
+
+        auto commandLine = juce::String::fromUTF8 (bytes, (int) size);
         static const char ack[] = "OK\n";
         writeAll (client, ack, sizeof (ack) - 1, deadline);
 
@@ -215,8 +229,17 @@ bool SingleInstance::takeLock()
     {
         if (::flock (lockFd, LOCK_EX | LOCK_NB) == 0)
             return true;
-        if (errno != EINTR)
-            return false;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+        {
+            // No locking here at all (not "held by another"): give the file
+            // up, so the caller runs without the guard instead of waiting
+            // for an instance that does not exist.
+            ::close (lockFd);
+            lockFd = -1;
+        }
+        return false;
     }
 }
 
@@ -316,7 +339,9 @@ bool SingleInstance::sendTo (const char* socketPath, const juce::String& command
     if (! fillAddress (addr, socketPath))
         return false;
 
-    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a listener whose queue is full refuses at once (EAGAIN)
+    // instead of keeping connect() waiting for as long as it stays stuck.
+    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
 

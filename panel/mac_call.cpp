@@ -59,8 +59,21 @@ bool startDetached (const juce::StringArray& command)
     if (child == 0)
     {
         ::setsid();
-        if (::fork() != 0)
+        const pid_t grandchild = ::fork();
+        if (grandchild < 0)
+        {
+            // No program will run: say so, or the closed pipe reads as success.
+            const int err = errno;
+            [[maybe_unused]] auto n = ::write (report[1], &err, sizeof (err));
+            ::_exit (127);
+        }
+        if (grandchild > 0)
             ::_exit (0); // the grandchild is adopted by init: no zombie here
+
+        // The program gets none of the panel's descriptors (X connection,
+        // sockets, settings files), only the report pipe until it execs.
+        ::close_range (3, (unsigned) report[1] - 1, 0);
+        ::close_range ((unsigned) report[1] + 1, ~0u, 0);
 
         const int devNull = ::open ("/dev/null", O_RDWR);
         if (devNull >= 0)
@@ -68,6 +81,8 @@ bool startDetached (const juce::StringArray& command)
             ::dup2 (devNull, 0);
             ::dup2 (devNull, 1);
             ::dup2 (devNull, 2);
+            if (devNull > 2)
+                ::close (devNull);
         }
         ::execv (argv[0], argv.data());
         const int err = errno;

@@ -151,3 +151,32 @@ TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
     }
     dir.deleteRecursively();
 }
+
+TEST (AppMacCall, TheProgramInheritsNoDescriptorsOfThePanel)
+{
+    juce::TemporaryFile dirHolder;
+    const auto dir = dirHolder.getFile();
+    dir.createDirectory();
+    const auto marker = dir.getChildFile ("fds");
+
+    // A descriptor the panel holds without close-on-exec (as the toolkit's
+    // display connection is), well above any the shell uses itself.
+    const int opened = ::open ("/dev/null", O_RDONLY);
+    ASSERT_GE (opened, 0);
+    const int held = ::fcntl (opened, F_DUPFD, 60);
+    ::close (opened);
+    ASSERT_GE (held, 60);
+
+    auto program = dir.getChildFile ("fd-check");
+    program.replaceWithText ("#!/bin/sh\nif [ -e /proc/$$/fd/" + juce::String (held) + " ]; then r=leaked; else r=clean; fi\n"
+                             "echo $r > '" + marker.getFullPathName() + "'\n", false, false, "\n");
+    ::chmod (program.getFullPathName().toRawUTF8(), 0755);
+
+    ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName());
+    EXPECT_TRUE (mac_call::runScript (mac_call::audioSettingsScript()));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.loadFileAsString().isNotEmpty(); }, 10000));
+    EXPECT_EQ (marker.loadFileAsString().trim(), "clean");
+
+    ::close (held);
+    dir.deleteRecursively();
+}

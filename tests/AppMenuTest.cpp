@@ -5,6 +5,7 @@
 #include "panel/FlexroutePreset.h"
 #include "panel/MenuPlacement.h"
 #include "platform/SimulatedInterface.h"
+#include "routing/DeviceMixerState.h"
 #include "routing/FRDialog.h"
 
 #include <sys/stat.h>
@@ -246,8 +247,13 @@ TEST (AppMenuCommands, RateItemsClickTheButtonsAndFactoryDefaultsResets)
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return tickedIds (*subMenuOf (p.getMenuForIndex (1, {}), "Sample rate"))
                                                       == std::vector<int> { 8451 }; }));
 
+    // The button's click sets the interface's rate.
+    const auto out = sim::interfaceOutputDevice();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return sim::nominalSampleRate (out) == 96000.0; }, 10000));
+
     p.menuItemSelected (8453, 1);
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 192000; }));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return sim::nominalSampleRate (out) == 192000.0; }, 10000));
 
     // Factory defaults: back to 48000 Hz.
     p.menuItemSelected (8195, 1);
@@ -272,10 +278,13 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     ASSERT_TRUE (editor.applySettings (wired));
     ASSERT_EQ (editor.getSettings().wires.size(), 2u);
 
-    // "Reset" clears the wires and leaves the window hidden.
+    // "Reset" clears the wires, hands the record off and leaves the window
+    // hidden. The hand-off alternates between an empty and a one-wire record,
+    // so each command's hand-off shows as a change of it.
     p.menuItemSelected (9218, -1);
     EXPECT_TRUE (editor.getSettings().wires.empty());
     EXPECT_FALSE (p.flexrouteWindow->isVisible());
+    const bool clearAfterReset = isMixerStateClear (MyDeviceMixer);
 
     // "FlexROUTE" clears again, shows the window and puts it beside the panel.
     ASSERT_TRUE (editor.applySettings (wired));
@@ -285,6 +294,7 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     p.menuItemSelected (8196, -1);
     EXPECT_TRUE (editor.getSettings().wires.empty());
     EXPECT_TRUE (p.flexrouteWindow->isVisible());
+    EXPECT_NE (isMixerStateClear (MyDeviceMixer), clearAfterReset);
     const auto expected = MenuPlacement::routingWindowBounds (p.getScreenPosition(), p.getWidth(),
                                                               p.getParentMonitorArea().getWidth(), size);
     EXPECT_EQ (p.flexrouteWindow->getBounds(), expected);
@@ -298,6 +308,7 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     p.menuItemSelected (8196, -1);
     EXPECT_EQ (p.flexrouteWindow->getX(), p.getScreenPosition().x - size.x);
     EXPECT_EQ (p.flexrouteWindow->getWidth(), size.x);
+    EXPECT_EQ (isMixerStateClear (MyDeviceMixer), clearAfterReset);
     p.flexrouteWindow->setVisible (false);
 }
 
@@ -480,5 +491,83 @@ TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
         EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.presetChooser == nullptr; }));
     }
 
+    folder.deleteRecursively();
+}
+
+TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheCompletedName)
+{
+    PanelWindow w;
+    auto& p = *w.panel;
+    FlexrouteSettings wired;
+    wired.wires = { { 3, 1, 0, 3 } };
+    ASSERT_TRUE (p.flexrouteDialog->applySettings (wired));
+
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                            .getNonexistentChildFile ("quibra-presets", "", false);
+    folder.createDirectory();
+    p.appProperties.getUserSettings()->setValue ("LastFRSettingsFilePath", folder.getChildFile ("x").getFullPathName());
+    const auto existing = folder.getChildFile ("studio.QuibraFlexroute");
+    ASSERT_TRUE (existing.replaceWithText ("old"));
+
+    // Chooses "Save", types name and confirms the chooser.
+    const auto saveAs = [&] (const juce::String& name)
+    {
+        p.menuItemSelected (9217, -1);
+        juce::FileChooserDialogBox* box = nullptr;
+        EXPECT_TRUE (testsupport::pumpUntil ([&]
+        {
+            for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
+                if ((box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i))))
+                    return true;
+            return false;
+        }));
+        if (box == nullptr)
+            return;
+        juce::FileBrowserComponent* fb = nullptr;
+        std::function<void (juce::Component&)> find = [&] (juce::Component& c)
+        {
+            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (&c))
+                fb = b;
+            for (auto* child : c.getChildren())
+                find (*child);
+        };
+        find (*box);
+        ASSERT_NE (fb, nullptr);
+        fb->setFileName (name);
+        box->exitModalState (1);
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.presetChooser == nullptr; }));
+    };
+    const auto savedHere = [] (const juce::File& f)
+    {
+        FlexroutePreset preset;
+        juce::String error;
+        return FlexroutePreset::readFile (f, preset, error) && preset.wires.size() == 1
+            && preset.wires[0] == FlexroutePreset::Wire { "PhysicIn2", "WDMin4" };
+    };
+
+    // A new name: saved at once, the suffix added to the whole name.
+    saveAs ("take.v2");
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return savedHere (folder.getChildFile ("take.v2.QuibraFlexroute")); }));
+    EXPECT_EQ (findAlertWindow(), nullptr);
+
+    // The name of an existing preset without its suffix: asked first;
+    // "Cancel" keeps the old file...
+    saveAs ("studio");
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return findAlertWindow() != nullptr; }));
+    EXPECT_EQ (existing.loadFileAsString(), "old");
+    if (auto* alert = findAlertWindow())
+        alert->exitModalState (0);
+    testsupport::pumpFor (100);
+    EXPECT_EQ (existing.loadFileAsString(), "old");
+
+    // ... and "Replace" writes it.
+    saveAs ("studio");
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return findAlertWindow() != nullptr; }));
+    if (auto* alert = findAlertWindow())
+        alert->exitModalState (1);
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return savedHere (existing); }));
+    EXPECT_EQ (p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath"), existing.getFullPathName());
+
+    closeAlertWindows();
     folder.deleteRecursively();
 }

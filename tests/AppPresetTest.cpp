@@ -100,6 +100,22 @@ TEST (AppPreset, RefusesTruncatedForeignAndMalformedFiles)
         EXPECT_EQ (p, before) << c.name << ": a refused file must change nothing";
     }
 
+    // A hostile word is not echoed whole into the message the user sees.
+    {
+        FlexroutePreset p = before;
+        juce::String error;
+        const auto longWord = juce::String::repeatedString ("X", 20000);
+        for (auto& text : { "QuibraFlexroute 1\nwire " + longWord + " WDMin1\nend\n",
+                            "QuibraFlexroute 1\ntoggle " + longWord + " 1\nend\n",
+                            "QuibraFlexroute " + juce::String::repeatedString ("9", 20000) + "\nend\n" })
+        {
+            EXPECT_FALSE (FlexroutePreset::parse (text, p, error));
+            EXPECT_GT (error.length(), 10);
+            EXPECT_LT (error.length(), 200) << error.substring (0, 100);
+        }
+        EXPECT_EQ (p, before);
+    }
+
     // Binary data and text that is not UTF-8.
     const char binary[] = { 'Q', 'u', 'i', 'b', 0, 1, 2, 3 };
     const unsigned char latin1[] = { 'Q', 'u', 'i', 'b', 'r', 'a', 0xe4, '\n' };
@@ -133,6 +149,18 @@ TEST (AppPreset, OversizedFilesAreRefusedBeforeParsing)
     EXPECT_EQ (p, samplePreset());
 
     EXPECT_FALSE (FlexroutePreset::readFile (dir.getChildFile ("missing.QuibraFlexroute"), p, error));
+    EXPECT_TRUE (error.contains ("does not exist")) << error;
+
+    // A pipe or a folder under a preset's name is refused at once (reading a
+    // pipe nobody writes to would never end).
+    const auto fifo = dir.getChildFile ("pipe.QuibraFlexroute");
+    ASSERT_EQ (::mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_FALSE (FlexroutePreset::readFile (fifo, p, error));
+    EXPECT_TRUE (error.contains ("not a plain file")) << error;
+    const auto folder = dir.getChildFile ("folder.QuibraFlexroute");
+    ASSERT_TRUE (folder.createDirectory());
+    EXPECT_FALSE (FlexroutePreset::readFile (folder, p, error));
+    EXPECT_EQ (p, samplePreset());
     dir.deleteRecursively();
 }
 

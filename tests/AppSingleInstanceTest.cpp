@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -23,8 +24,9 @@ juce::File makePrivateFolder (int mode = 0700)
     return dir;
 }
 
-// Runs body in a forked process and returns its exit code. The child only
-// makes plain system calls and ends with _exit.
+// Runs body in a forked process (it stands for a later launch) and returns
+// its pid; the child ends with _exit, so none of this process's exit handlers
+// or static destructors run twice.
 template <typename Fn>
 pid_t forkChild (Fn body)
 {
@@ -34,11 +36,22 @@ pid_t forkChild (Fn body)
     return pid;
 }
 
+// The child's exit code; a child still running after 30 s is killed (-1).
 int waitChild (pid_t pid)
 {
     int status = 0;
+    for (int i = 0; i < 3000; ++i)
+    {
+        const auto r = ::waitpid (pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+        if (r < 0 && errno != EINTR)
+            return -1;
+        juce::Thread::sleep (10);
+    }
+    ::kill (pid, SIGKILL);
     while (::waitpid (pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    return -1;
 }
 
 struct ScopedEnv
@@ -222,4 +235,97 @@ TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
         EXPECT_EQ (SingleInstance::defaultFolder(), mine.getFullPathName());
         mine.deleteRecursively();
     }
+}
+
+TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
+{
+    const auto dir = makePrivateFolder();
+    juce::StringArray received;
+    SingleInstance first ("Quibra-test", dir.getFullPathName());
+    first.onCommandLine = [&] (const juce::String& cl) { received.add (cl); };
+    ASSERT_EQ (first.claimOrHandOff ("first"), SingleInstance::Result::primary);
+    const auto socketPath = first.getSocketFile().getFullPathName().toStdString();
+
+    const auto connectRaw = [&]
+    {
+        const int fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        std::strcpy (addr.sun_path, socketPath.c_str());
+        EXPECT_EQ (::connect (fd, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)), 0);
+        return fd;
+    };
+
+    // Sends bytes, ends the stream and returns what the listener answered
+    // (empty when it dropped the peer).
+    const auto exchange = [&] (const std::string& bytes)
+    {
+        const int fd = connectRaw();
+        size_t done = 0;
+        while (done < bytes.size())
+        {
+            const auto n = ::send (fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            done += (size_t) n;
+        }
+        ::shutdown (fd, SHUT_WR);
+        std::string reply;
+        char buffer[16];
+        pollfd p { fd, POLLIN, 0 };
+        while (::poll (&p, 1, 10000) > 0)
+        {
+            const auto n = ::recv (fd, buffer, sizeof (buffer), 0);
+            if (n <= 0)
+                break;
+            reply.append (buffer, (size_t) n);
+        }
+        ::close (fd);
+        return reply;
+    };
+
+    // Too long, a zero byte, not UTF-8: refused without an answer.
+    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes + 1, 'a')), "");
+    EXPECT_EQ (exchange (std::string ("/defaults\0x", 11)), "");
+    EXPECT_EQ (exchange ("/default\xe4"), "");
+    // The longest accepted message still goes through.
+    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes, 'b')), "OK\n");
+
+    // A peer that connects and then says nothing, and never hangs up, is
+    // given up after a while; a later launch is still answered.
+    const int silent = connectRaw();
+    const auto start = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "later", 20000));
+    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 20000u);
+
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("later"); }, 10000));
+    ASSERT_EQ (received.size(), 2);
+    EXPECT_EQ (received[0], juce::String::repeatedString ("b", SingleInstance::maxMessageBytes));
+    EXPECT_EQ (received[1], "later");
+    ::close (silent);
+    dir.deleteRecursively();
+}
+
+TEST (AppSingleInstance, ASilentPeerDoesNotHoldUpTheEnd)
+{
+    const auto dir = makePrivateFolder();
+    auto first = std::make_unique<SingleInstance> ("Quibra-test", dir.getFullPathName());
+    ASSERT_EQ (first->claimOrHandOff ("first"), SingleInstance::Result::primary);
+
+    // Connected and saying nothing: the listener is busy with it.
+    const int silent = ::socket (AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    std::strcpy (addr.sun_path, first->getSocketFile().getFullPathName().toRawUTF8());
+    ASSERT_EQ (::connect (silent, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)), 0);
+    juce::Thread::sleep (200);
+
+    // The instance ends (on the message thread, at shutdown) without waiting
+    // for the peer's time to run out (3 s).
+    const auto start = juce::Time::getMillisecondCounter();
+    first = nullptr;
+    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 2000u);
+
+    ::close (silent);
+    dir.deleteRecursively();
 }

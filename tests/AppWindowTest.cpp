@@ -223,3 +223,66 @@ TEST (AppWindow, LaterLaunchWithDefaultsResetsForgetsAndRecentres)
     EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 48000; }));
 }
+
+TEST (AppWindow, RightClickOnThePictureOffersTheRoutingMenuButNotOnControls)
+{
+    App a;
+    a.start ({});
+    auto& w = a.window();
+    auto& p = a.panel();
+    auto* peer = w.getPeer();
+    ASSERT_NE (peer, nullptr);
+    juce::PopupMenu::dismissAllActiveMenus();
+
+    auto eventTime = juce::Time::getCurrentTime();
+    const auto rightClick = [&] (juce::Point<int> panelPoint)
+    {
+        const auto at = w.getLocalPoint (&p, panelPoint).toFloat();
+        const auto send = [&] (juce::ModifierKeys mods)
+        {
+            eventTime += juce::RelativeTime::milliseconds (400); // never a double click
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, mods,
+                                    juce::MouseInputSource::defaultPressure,
+                                    juce::MouseInputSource::defaultOrientation, eventTime.toMilliseconds());
+        };
+        send ({});
+        send (juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier));
+        // A pop-up menu is the one modal component that a click here can open.
+        const bool opened = juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0;
+        juce::PopupMenu::dismissAllActiveMenus();
+        send ({});
+        testsupport::pumpFor (50);
+        return opened;
+    };
+
+    // A spot of the picture with no control on it.
+    juce::Point<int> bare (-1, -1);
+    for (int y = p.menuBarHeight + 2; y < p.getHeight() && bare.x < 0; y += 3)
+        for (int x = 2; x < p.getWidth() && bare.x < 0; x += 3)
+            if (p.getComponentAt (x, y) == &p)
+                bare = { x, y };
+    ASSERT_GE (bare.x, 0);
+    EXPECT_TRUE (rightClick (bare));
+
+    // The faders, the buttons and the menu bar keep their right-clicks.
+    auto centreOf = [&] (juce::Component& c) { return p.getLocalPoint (&c, c.getLocalBounds().getCentre()); };
+    EXPECT_FALSE (rightClick (centreOf (p.sliderGroup->leftSlider)));
+    EXPECT_FALSE (rightClick (centreOf (*p.muteButton)));
+    testsupport::pumpFor (100);
+
+    // Left clicks on the picture open nothing.
+    {
+        const auto at = w.getLocalPoint (&p, bare).toFloat();
+        eventTime += juce::RelativeTime::milliseconds (400);
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
+                                juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                                eventTime.toMilliseconds());
+        eventTime += juce::RelativeTime::milliseconds (20);
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                                eventTime.toMilliseconds());
+        testsupport::pumpFor (50);
+        EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+    }
+}

@@ -125,4 +125,11 @@ note "FlexROUTE window at $X,$Y size ${W}x$H"
 expect_eq "$X,$Y" "$(( MX + 329 )),$MY" "FlexROUTE window beside the panel"
 shot "$SHOTS/flexroute.png"
 
+# File > Close: the program ends, and its shutdown stores the window state.
+[ -z "$(setting WindowPosition)" ] || fail "WindowPosition stored before any close"
+open_bar_menu 0
+xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[-1]}"; sleep 0.3; xdotool click 1
+stop_app
+[ -n "$(setting WindowPosition)" ] || fail "no WindowPosition stored after File > Close"
+
 note "passed"

@@ -26,11 +26,13 @@ expect_eq "${W}x$H" "$SIZE" "restored size"
 grep -q "^POS: 100 80\$" "$WORK/stderr.txt" || fail "no 'POS: 100 80' line"
 shot "$SHOTS/restored.png"
 
-# File > Close ends it as well, and keeps the state.
+# Closed again from its new place: the state is kept (and "/defaults" below
+# has something to forget).
 xdotool windowmove "$WID" 140 120
 sleep 0.5
 $XSHOT close "$WID"
 stop_app
+[ -n "$(setting WindowPosition)" ] || fail "no WindowPosition stored on the second close"
 
 # "/defaults" (any letter case): centred at the default size, no POS lines,
 # factory values, and the stored position forgotten.
@@ -39,8 +41,9 @@ geometry "$WID"
 expect_eq "${W}x$H" "329x$(( 435 + M ))" "default size in defaults mode"
 expect_eq "$X,$Y" "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" "centred in defaults mode"
 if grep -q "^POS: " "$WORK/stderr.txt"; then fail "POS lines in defaults mode"; fi
-sleep 3.5   # the settings store writes 3 s after the change
-expect_eq "$(setting WindowPosition)" "" "WindowPosition after /defaults"
+# The settings store writes 3 s after the change.
+wait_for '[ -z "$(setting WindowPosition)" ]' 20 \
+    || fail "WindowPosition after /defaults: '$(setting WindowPosition)'"
 kill "$APP_PID"; wait "$APP_PID" 2>/dev/null || true; APP_PID=""
 
 # A command line that is more than the argument is not defaults mode.

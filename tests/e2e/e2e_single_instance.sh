@@ -6,6 +6,11 @@ source "$(dirname "$0")/lib.sh" "$@"
 
 start_app
 measure_menu_bar
+# A stored window state, which the later "/defaults" launch must erase.
+$XSHOT close "$WID"
+stop_app
+[ -n "$(setting WindowPosition)" ] || fail "no WindowPosition stored on close"
+start_app
 FIRST_PID=$APP_PID
 
 # Something above the main window: the About window (Help > About).
@@ -53,8 +58,8 @@ expect_eq "$(xdotool search --name "^$TITLE\$" | wc -l)" 1 "main windows on the 
 
 # ... and the running panel comes to the front, centred again, at 48000 Hz.
 wait_for 'above "$WID" "$AWID"' 10 || fail "the main window did not come to the front"
-geometry "$WID"
-expect_eq "$X,$Y" "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" "re-centred after /defaults"
+centred() { geometry "$WID"; [ "$X,$Y" = "$(( 640 - 329 / 2 )),$(( 512 - (435 + M) / 2 ))" ]; }
+wait_for centred 10 || fail "not re-centred after /defaults (at $X,$Y)"
 reset_shows()
 {
     shot "$WORK/reset.png"
@@ -63,8 +68,9 @@ reset_shows()
     [ "$g48" -gt $(( g96 + 50 )) ]
 }
 wait_for reset_shows 10 || fail "the second launch's /defaults did not reset the rate (48: $g48, 96: $g96)"
-sleep 3.5
-expect_eq "$(setting WindowPosition)" "" "WindowPosition after a second launch with /defaults"
+# The settings store writes 3 s after the change.
+wait_for '[ -z "$(setting WindowPosition)" ]' 20 \
+    || fail "WindowPosition after a second launch with /defaults: '$(setting WindowPosition)'"
 shot "$SHOTS/second-launch.png"
 
 # A plain second launch ends too and raises the running window.
