@@ -10,29 +10,6 @@
 
 namespace
 {
-struct ScopedEnv
-{
-    ScopedEnv (const char* nameIn, const juce::String& value, bool set = true) : name (nameIn)
-    {
-        if (const char* old = ::getenv (name))
-            previous = old, hadValue = true;
-        if (set)
-            ::setenv (name, value.toRawUTF8(), 1);
-        else
-            ::unsetenv (name);
-    }
-    ~ScopedEnv()
-    {
-        if (hadValue)
-            ::setenv (name, previous.c_str(), 1);
-        else
-            ::unsetenv (name);
-    }
-    const char* name;
-    std::string previous;
-    bool hadValue = false;
-};
-
 // Captures what is written to standard error while it lives.
 struct StderrCapture
 {
@@ -94,7 +71,7 @@ TEST (AppMacCall, StartsTheChosenProgramAndReportsOk)
     const auto marker = dir.getChildFile ("marker");
     const auto program = makeProgram (dir, "settings-tool", marker);
 
-    ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName() + " sound 'two words'");
+    testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName() + " sound 'two words'");
     const auto command = mac_call::audioSettingsCommand();
     ASSERT_EQ (command.size(), 3);
     EXPECT_EQ (command[0], program.getFullPathName());
@@ -117,7 +94,7 @@ TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
     dir.createDirectory();
 
     {
-        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", dir.getChildFile ("no-such-program").getFullPathName());
+        testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", dir.getChildFile ("no-such-program").getFullPathName());
         StderrCapture capture;
         EXPECT_FALSE (mac_call::callAudioMidiSetup());
         EXPECT_EQ (capture.finish(), "Call Audio MIDI Setup: not OK\n");
@@ -127,13 +104,13 @@ TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
         auto bad = dir.getChildFile ("broken");
         bad.replaceWithText ("not a program");
         ::chmod (bad.getFullPathName().toRawUTF8(), 0755);
-        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", bad.getFullPathName());
+        testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", bad.getFullPathName());
         EXPECT_FALSE (mac_call::runScript (mac_call::audioSettingsScript()));
     }
     {
         // Nothing chosen and none of the known programs on the search path.
-        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", {}, false);
-        ScopedEnv path ("PATH", dir.getFullPathName());
+        testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", nullptr);
+        testsupport::ScopedEnv path ("PATH", dir.getFullPathName());
         EXPECT_TRUE (mac_call::audioSettingsCommand().isEmpty());
         EXPECT_FALSE (mac_call::runScript (mac_call::audioSettingsScript()));
     }
@@ -141,8 +118,8 @@ TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
         // One of them installed: found through the search path.
         const auto marker = dir.getChildFile ("marker2");
         makeProgram (dir, "pavucontrol", marker);
-        ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", {}, false);
-        ScopedEnv path ("PATH", "/nonexistent:" + dir.getFullPathName());
+        testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", nullptr);
+        testsupport::ScopedEnv path ("PATH", "/nonexistent:" + dir.getFullPathName());
         const auto command = mac_call::audioSettingsCommand();
         ASSERT_EQ (command.size(), 1);
         EXPECT_EQ (command[0], dir.getChildFile ("pavucontrol").getFullPathName());
@@ -172,7 +149,7 @@ TEST (AppMacCall, TheProgramInheritsNoDescriptorsOfThePanel)
                              "echo $r > '" + marker.getFullPathName() + "'\n", false, false, "\n");
     ::chmod (program.getFullPathName().toRawUTF8(), 0755);
 
-    ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName());
+    testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName());
     EXPECT_TRUE (mac_call::runScript (mac_call::audioSettingsScript()));
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.loadFileAsString().isNotEmpty(); }, 10000));
     EXPECT_EQ (marker.loadFileAsString().trim(), "clean");

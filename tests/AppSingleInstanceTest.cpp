@@ -54,28 +54,6 @@ int waitChild (pid_t pid)
     return -1;
 }
 
-struct ScopedEnv
-{
-    ScopedEnv (const char* nameIn, const char* value) : name (nameIn)
-    {
-        if (const char* old = ::getenv (name))
-            previous = old, hadValue = true;
-        if (value != nullptr)
-            ::setenv (name, value, 1);
-        else
-            ::unsetenv (name);
-    }
-    ~ScopedEnv()
-    {
-        if (hadValue)
-            ::setenv (name, previous.c_str(), 1);
-        else
-            ::unsetenv (name);
-    }
-    const char* name;
-    std::string previous;
-    bool hadValue = false;
-};
 } // namespace
 
 TEST (AppSingleInstance, SecondProcessHandsItsCommandLineToTheFirst)
@@ -202,36 +180,36 @@ TEST (AppSingleInstance, FolderOpenToOthersIsRefused)
 TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
 {
     {
-        ScopedEnv display ("DISPLAY", ":99.0");
+        testsupport::ScopedEnv display ("DISPLAY", ":99.0");
         EXPECT_EQ (SingleInstance::defaultName(), "Quibra-_99");
     }
     {
-        ScopedEnv display ("DISPLAY", ":99");
+        testsupport::ScopedEnv display ("DISPLAY", ":99");
         EXPECT_EQ (SingleInstance::defaultName(), "Quibra-_99");
     }
     {
-        ScopedEnv display ("DISPLAY", "host.example:1.2");
+        testsupport::ScopedEnv display ("DISPLAY", "host.example:1.2");
         EXPECT_EQ (SingleInstance::defaultName(), "Quibra-host_example_1");
     }
     {
-        ScopedEnv display ("DISPLAY", ":12");
+        testsupport::ScopedEnv display ("DISPLAY", ":12");
         EXPECT_NE (SingleInstance::defaultName(), "Quibra-_1");
     }
 
     // No usable runtime folder: a private folder of this user under /tmp.
     {
-        ScopedEnv runtime ("XDG_RUNTIME_DIR", nullptr);
+        testsupport::ScopedEnv runtime ("XDG_RUNTIME_DIR", nullptr);
         EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
     }
     {
         const auto open = makePrivateFolder (0755);
-        ScopedEnv runtime ("XDG_RUNTIME_DIR", open.getFullPathName().toRawUTF8());
+        testsupport::ScopedEnv runtime ("XDG_RUNTIME_DIR", open.getFullPathName().toRawUTF8());
         EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
         open.deleteRecursively();
     }
     {
         const auto mine = makePrivateFolder (0700);
-        ScopedEnv runtime ("XDG_RUNTIME_DIR", mine.getFullPathName().toRawUTF8());
+        testsupport::ScopedEnv runtime ("XDG_RUNTIME_DIR", mine.getFullPathName().toRawUTF8());
         EXPECT_EQ (SingleInstance::defaultFolder(), mine.getFullPathName());
         mine.deleteRecursively();
     }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 namespace testsupport
 {
@@ -28,4 +30,35 @@ inline void pumpFor (int ms)
     while (juce::Time::getMillisecondCounter() < end)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
 }
+// Sets (or, for a null value, unsets) an environment variable for the
+// lifetime of the object, then puts back what was there before.
+struct ScopedEnv
+{
+    ScopedEnv (const char* nameIn, const char* value) : name (nameIn)
+    {
+        if (const char* old = ::getenv (name))
+            previous = old, hadValue = true;
+        if (value != nullptr)
+            ::setenv (name, value, 1);
+        else
+            ::unsetenv (name);
+    }
+
+    ScopedEnv (const char* nameIn, const juce::String& value) : ScopedEnv (nameIn, value.toRawUTF8()) {}
+
+    ~ScopedEnv()
+    {
+        if (hadValue)
+            ::setenv (name, previous.c_str(), 1);
+        else
+            ::unsetenv (name);
+    }
+
+    ScopedEnv (const ScopedEnv&) = delete;
+    ScopedEnv& operator= (const ScopedEnv&) = delete;
+
+    const char* name;
+    std::string previous;
+    bool hadValue = false;
+};
 } // namespace testsupport
