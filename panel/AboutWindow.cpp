@@ -59,6 +59,11 @@ void AboutWindow::buttonClicked (juce::Button* button)
     if (button != closeButton.get())
         return;
 
+    // The dialog is shown without a modal state, so ending one alone would
+    // leave it on screen: the close button also hides it.
     if (auto* dialog = findParentComponentOfClass<juce::DialogWindow>())
+    {
         dialog->exitModalState (0);
+        dialog->setVisible (false);
+    }
 }

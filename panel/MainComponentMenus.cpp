@@ -157,18 +157,6 @@ void MainComponent::menuItemSelected (int menuItemID, int)
                     getScreenBounds(), { aboutDialogWindow->getWidth(), aboutDialogWindow->getHeight() }));
                 aboutDialogWindow->setResizable (false, false);
 
-                // The About content's close button ends a modal state; the
-                // window is shown without one, so the button hides it here.
-                if (aboutWindow != nullptr && aboutWindow->closeButton != nullptr)
-                {
-                    juce::Component::SafePointer<juce::DialogWindow> window (aboutDialogWindow.get());
-                    aboutWindow->closeButton->onClick = [window]
-                    {
-                        if (window != nullptr)
-                            window->setVisible (false);
-                    };
-                }
-
                 raiseToFront (*aboutDialogWindow);
             }
             break;
