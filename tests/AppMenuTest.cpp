@@ -196,8 +196,13 @@ TEST (AppMenuModel, TicksFollowTheRateButtonsAndTheWindow)
     w.window->setAlwaysOnTop (true);
     EXPECT_EQ (tickedIds (p.getMenuForIndex (0, {})), std::vector<int> { 8192 });
     w.window->setAlwaysOnTop (false);
+}
 
-    // A panel without a parent: unticked, and the command does nothing.
+// A panel without a parent: "Always on top" is unticked and its command does
+// nothing. (One panel at a time, as in the program: a panel going away
+// releases the shared command manager.)
+TEST (AppMenuModel, AlwaysOnTopWithoutAWindowDoesNothing)
+{
     MainComponent bare;
     EXPECT_TRUE (tickedIds (bare.getMenuForIndex (0, {})).empty());
     bare.menuItemSelected (8192, 0);
