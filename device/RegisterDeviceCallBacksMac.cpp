@@ -28,10 +28,12 @@ constexpr Float64 acceptedRates[] = { 192000.0, 176400.0, 96000.0, 88200.0, 4800
 AudioObjectID loadId (const std::atomic<AudioObjectID>& id) { return id.load (std::memory_order_relaxed); }
 void storeId (std::atomic<AudioObjectID>& id, AudioObjectID value) { id.store (value, std::memory_order_relaxed); }
 
+// The owner is read atomically: events are raised on the notification thread
+// too, while the owner may clear it on the message thread as it goes away.
 void raise (const DeviceDescriptor* device, Velk_CallbackEvent event)
 {
     if (device->eventCallback != nullptr)
-        device->eventCallback (device->owner, nullptr, event);
+        device->eventCallback (__atomic_load_n (&device->owner, __ATOMIC_SEQ_CST), nullptr, event);
 }
 
 CFStringRef makeASCIIString (const char* text)
@@ -129,7 +131,7 @@ OSStatus readRate (AudioObjectID device, Float64& rate)
 // ---------------------------------------------------------------------------
 void RegisterDeviceCallBacks (void* owner, DeviceEventCallback callback)
 {
-    mydeviceStruct.owner = owner;
+    __atomic_store_n (&mydeviceStruct.owner, owner, __ATOMIC_SEQ_CST);
     mydeviceStruct.vendorId = kQuibraVendorId;
     mydeviceStruct.productId = kQuibraProductId;
     mydeviceStruct.productName = kProductAndDeviceName;
