@@ -351,11 +351,13 @@ TEST (AppMenuCommands, AudioSettingsStartsTheProgram)
     program.replaceWithText ("#!/bin/sh\ntouch '" + marker.getFullPathName() + "'\n", false, false, "\n");
     ::chmod (program.getFullPathName().toRawUTF8(), 0755);
 
-    ::setenv ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName().toRawUTF8(), 1);
-    testing::internal::CaptureStderr();
-    w.panel->menuItemSelected (8193, 0);
-    const auto err = testing::internal::GetCapturedStderr();
-    ::unsetenv ("QUIBRA_AUDIO_SETTINGS_PROGRAM");
+    std::string err;
+    {
+        testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", program.getFullPathName());
+        testing::internal::CaptureStderr();
+        w.panel->menuItemSelected (8193, 0);
+        err = testing::internal::GetCapturedStderr();
+    }
 
     EXPECT_NE (err.find ("Call Audio MIDI Setup: OK\n"), std::string::npos) << err;
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.existsAsFile(); }, 10000));
