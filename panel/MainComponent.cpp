@@ -2,11 +2,11 @@
 #include "panel/MainComponent.h"
 #include "panel/AboutWindow.h"
 #include "panel/MainMenu.h"
+#include "panel/StderrTrace.h"
 #include "controls/VelkImageButton.h"
 #include "routing/FRDialog.h"
 #include "VelkBinaryData.h"
 
-#include <iostream>
 
 std::unique_ptr<juce::ApplicationCommandManager> applicationCommandManager;
 
@@ -365,8 +365,7 @@ void MainComponent::resized()
         backgroundNormal = rescaledCopy (imageFromMemory (sizeClass.normalData, sizeClass.normalSize), w, contentHeight);
         backgroundDown = rescaledCopy (imageFromMemory (sizeClass.downData, sizeClass.downSize), w, contentHeight);
 
-        std::cerr << sizeClass.word << "\n";
-        std::cerr.flush();
+        writeStderrTrace (juce::String (sizeClass.word) + "\n");
     }
 
     if (menuBar != nullptr)

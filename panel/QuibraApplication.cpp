@@ -1,18 +1,7 @@
 #include "panel/QuibraApplication.h"
 #include "panel/MainComponent.h"
 #include "panel/RaiseWindow.h"
-
-#include <cstdio>
-
-namespace
-{
-void writeTrace (const juce::String& text)
-{
-    std::fputs (text.toRawUTF8(), stderr);
-    std::fflush (stderr);
-}
-
-} // namespace
+#include "panel/StderrTrace.h"
 
 //==============================================================================
 // Offers the routing menu (the menu model's index -1) on a right-click on the
@@ -194,12 +183,12 @@ bool QuibraApplication::initialiseApp()
                 return false;
 
             case SingleInstance::Result::noAnswer:
-                writeTrace ("Quibra: another instance holds the instance lock but does not answer; ending.\n");
+                writeStderrTrace ("Quibra: another instance holds the instance lock but does not answer; ending.\n");
                 instanceGuard = nullptr;
                 return false;
 
             case SingleInstance::Result::failed:
-                writeTrace ("Quibra: no single-instance folder available; running without the instance guard.\n");
+                writeStderrTrace ("Quibra: no single-instance folder available; running without the instance guard.\n");
                 instanceGuard = nullptr;
                 break;
         }
@@ -242,7 +231,7 @@ void QuibraApplication::initialise (const juce::String& commandLine)
     }
     else
     {
-        writeTrace (positionTraceLines (panel->getScreenPosition()));
+        writeStderrTrace (positionTraceLines (panel->getScreenPosition()));
     }
 }
 

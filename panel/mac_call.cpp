@@ -1,7 +1,7 @@
 #include "panel/mac_call.h"
+#include "panel/StderrTrace.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -191,10 +191,7 @@ bool runScript (const juce::String& script)
 bool callAudioMidiSetup()
 {
     const bool ok = runScript (audioSettingsScript());
-    std::fputs ("Call Audio MIDI Setup: ", stderr);
-    std::fputs (ok ? "OK" : "not OK", stderr);
-    std::fputs ("\n", stderr);
-    std::fflush (stderr);
+    writeStderrTrace (juce::String ("Call Audio MIDI Setup: ") + (ok ? "OK" : "not OK") + "\n");
     return ok;
 }
 } // namespace mac_call
