@@ -10,34 +10,6 @@
 
 namespace
 {
-// Captures what is written to standard error while it lives.
-struct StderrCapture
-{
-    StderrCapture()
-    {
-        std::fflush (stderr);
-        saved = ::dup (2);
-        const int fd = ::open (file.getFile().getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2 (fd, 2);
-        ::close (fd);
-    }
-    juce::String finish()
-    {
-        std::fflush (stderr);
-        ::dup2 (saved, 2);
-        ::close (saved);
-        saved = -1;
-        return file.getFile().loadFileAsString();
-    }
-    ~StderrCapture()
-    {
-        if (saved >= 0)
-            finish();
-    }
-    juce::TemporaryFile file;
-    int saved = -1;
-};
-
 juce::File makeProgram (const juce::File& dir, const juce::String& name, const juce::File& marker)
 {
     auto f = dir.getChildFile (name);
@@ -65,9 +37,8 @@ TEST (AppMacCall, UnderstandsOnlyTheActivateScript)
 
 TEST (AppMacCall, StartsTheChosenProgramAndReportsOk)
 {
-    juce::TemporaryFile dirHolder;
-    const auto dir = dirHolder.getFile();
-    dir.createDirectory();
+    testsupport::TempFolder temp;
+    const auto& dir = temp.folder;
     const auto marker = dir.getChildFile ("marker");
     const auto program = makeProgram (dir, "settings-tool", marker);
 
@@ -77,27 +48,25 @@ TEST (AppMacCall, StartsTheChosenProgramAndReportsOk)
     EXPECT_EQ (command[0], program.getFullPathName());
     EXPECT_EQ (command[2], "two words");
 
-    StderrCapture capture;
+    testing::internal::CaptureStderr();
     EXPECT_TRUE (mac_call::callAudioMidiSetup());
-    EXPECT_EQ (capture.finish(), "Call Audio MIDI Setup: OK\n");
+    EXPECT_EQ (testing::internal::GetCapturedStderr(), "Call Audio MIDI Setup: OK\n");
 
     // The program runs on its own; it was really started with its arguments.
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.loadFileAsString().isNotEmpty(); }, 10000));
     EXPECT_EQ (marker.loadFileAsString().trim(), "started sound two words");
-    dir.deleteRecursively();
 }
 
 TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
 {
-    juce::TemporaryFile dirHolder;
-    const auto dir = dirHolder.getFile();
-    dir.createDirectory();
+    testsupport::TempFolder temp;
+    const auto& dir = temp.folder;
 
     {
         testsupport::ScopedEnv chosen ("QUIBRA_AUDIO_SETTINGS_PROGRAM", dir.getChildFile ("no-such-program").getFullPathName());
-        StderrCapture capture;
+        testing::internal::CaptureStderr();
         EXPECT_FALSE (mac_call::callAudioMidiSetup());
-        EXPECT_EQ (capture.finish(), "Call Audio MIDI Setup: not OK\n");
+        EXPECT_EQ (testing::internal::GetCapturedStderr(), "Call Audio MIDI Setup: not OK\n");
     }
     {
         // Present but not executable as a program: exec fails, and says so.
@@ -126,14 +95,12 @@ TEST (AppMacCall, MissingOrBrokenProgramReportsNotOk)
         EXPECT_TRUE (mac_call::runScript (mac_call::audioSettingsScript()));
         EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.existsAsFile(); }, 10000));
     }
-    dir.deleteRecursively();
 }
 
 TEST (AppMacCall, TheProgramInheritsNoDescriptorsOfThePanel)
 {
-    juce::TemporaryFile dirHolder;
-    const auto dir = dirHolder.getFile();
-    dir.createDirectory();
+    testsupport::TempFolder temp;
+    const auto& dir = temp.folder;
     const auto marker = dir.getChildFile ("fds");
 
     // A descriptor the panel holds without close-on-exec (as the toolkit's
@@ -155,5 +122,4 @@ TEST (AppMacCall, TheProgramInheritsNoDescriptorsOfThePanel)
     EXPECT_EQ (marker.loadFileAsString().trim(), "clean");
 
     ::close (held);
-    dir.deleteRecursively();
 }

@@ -343,9 +343,8 @@ TEST (AppMenuCommands, AboutOpensBelowThePanelCornerClosesAndReopens)
 TEST (AppMenuCommands, AudioSettingsStartsTheProgram)
 {
     PanelWindow w;
-    juce::TemporaryFile dirHolder;
-    const auto dir = dirHolder.getFile();
-    dir.createDirectory();
+    testsupport::TempFolder temp;
+    const auto& dir = temp.folder;
     const auto marker = dir.getChildFile ("started");
     const auto program = dir.getChildFile ("audio-settings");
     program.replaceWithText ("#!/bin/sh\ntouch '" + marker.getFullPathName() + "'\n", false, false, "\n");
@@ -361,7 +360,6 @@ TEST (AppMenuCommands, AudioSettingsStartsTheProgram)
 
     EXPECT_NE (err.find ("Call Audio MIDI Setup: OK\n"), std::string::npos) << err;
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return marker.existsAsFile(); }, 10000));
-    dir.deleteRecursively();
 }
 
 TEST (AppPresetCommands, SaveClearLoadGivesTheSameRoutingAndRemembersThePath)
@@ -377,9 +375,8 @@ TEST (AppPresetCommands, SaveClearLoadGivesTheSameRoutingAndRemembersThePath)
     ASSERT_TRUE (editor.applySettings (wired));
     const auto recordBefore = editor.getMixerState();
 
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("quibra-presets", "", false);
-    folder.createDirectory();
+    testsupport::TempFolder temp ("quibra-presets");
+    const auto& folder = temp.folder;
     const auto file = folder.getChildFile ("studio.QuibraFlexroute");
 
     // Before any save the chooser starts in the settings folder (or the
@@ -406,7 +403,6 @@ TEST (AppPresetCommands, SaveClearLoadGivesTheSameRoutingAndRemembersThePath)
     EXPECT_TRUE (back.mixVirtual34);
     EXPECT_EQ (std::memcmp (&editor.getMixerState(), &recordBefore, sizeof (recordBefore)), 0);
 
-    folder.deleteRecursively();
 }
 
 TEST (AppPresetCommands, BadFilesAreRefusedWithAMessageAndChangeNothing)
@@ -419,9 +415,8 @@ TEST (AppPresetCommands, BadFilesAreRefusedWithAMessageAndChangeNothing)
     wired.wires = { { 0, 0, 2, 0 } };
     ASSERT_TRUE (editor.applySettings (wired));
 
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("quibra-presets", "", false);
-    folder.createDirectory();
+    testsupport::TempFolder temp ("quibra-presets");
+    const auto& folder = temp.folder;
 
     const auto truncated = folder.getChildFile ("cut.QuibraFlexroute");
     truncated.replaceWithText ("QuibraFlexroute 1\nwire PhysicIn1 WDMin1\n");
@@ -452,7 +447,6 @@ TEST (AppPresetCommands, BadFilesAreRefusedWithAMessageAndChangeNothing)
         closeAlertWindows();
     }
 
-    folder.deleteRecursively();
 }
 
 TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
@@ -460,9 +454,8 @@ TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
     PanelWindow w;
     auto& p = *w.panel;
 
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("quibra-presets", "", false);
-    folder.createDirectory();
+    testsupport::TempFolder temp ("quibra-presets");
+    const auto& folder = temp.folder;
     p.appProperties.getUserSettings()->setValue ("LastFRSettingsFilePath",
                                                  folder.getChildFile ("gone.QuibraFlexroute").getFullPathName());
 
@@ -498,7 +491,6 @@ TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
         EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.presetChooser == nullptr; }));
     }
 
-    folder.deleteRecursively();
 }
 
 TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheCompletedName)
@@ -509,9 +501,8 @@ TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheComplete
     wired.wires = { { 3, 1, 0, 3 } };
     ASSERT_TRUE (p.flexrouteDialog->applySettings (wired));
 
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("quibra-presets", "", false);
-    folder.createDirectory();
+    testsupport::TempFolder temp ("quibra-presets");
+    const auto& folder = temp.folder;
     p.appProperties.getUserSettings()->setValue ("LastFRSettingsFilePath", folder.getChildFile ("x").getFullPathName());
     const auto existing = folder.getChildFile ("studio.QuibraFlexroute");
     ASSERT_TRUE (existing.replaceWithText ("old"));
@@ -576,5 +567,4 @@ TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheComplete
     EXPECT_EQ (p.appProperties.getUserSettings()->getValue ("LastFRSettingsFilePath"), existing.getFullPathName());
 
     closeAlertWindows();
-    folder.deleteRecursively();
 }

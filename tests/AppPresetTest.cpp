@@ -1,6 +1,7 @@
 // FlexROUTE preset files: round trip through a file, refusal of anything
 // that is not a complete preset, writes that never leave a partial file.
 #include "panel/FlexroutePreset.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,19 +15,12 @@ FlexroutePreset samplePreset()
     p.toggles = { true, false, false, true };
     return p;
 }
-
-juce::File tempFolder()
-{
-    auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                   .getNonexistentChildFile ("quibra-preset-test", "", false);
-    dir.createDirectory();
-    return dir;
-}
 } // namespace
 
 TEST (AppPreset, RoundTripThroughAFile)
 {
-    const auto dir = tempFolder();
+    testsupport::TempFolder temp ("quibra-preset-test");
+    const auto& dir = temp.folder;
     const auto file = dir.getChildFile ("mine.QuibraFlexroute");
     const auto preset = samplePreset();
 
@@ -46,7 +40,6 @@ TEST (AppPreset, RoundTripThroughAFile)
 
     // Nothing but the file itself is left in the folder (no temporary).
     EXPECT_EQ (dir.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
-    dir.deleteRecursively();
 }
 
 TEST (AppPreset, ReadsTheDocumentedFormatLeniently)
@@ -128,7 +121,8 @@ TEST (AppPreset, RefusesTruncatedForeignAndMalformedFiles)
 
 TEST (AppPreset, OversizedFilesAreRefusedBeforeParsing)
 {
-    const auto dir = tempFolder();
+    testsupport::TempFolder temp ("quibra-preset-test");
+    const auto& dir = temp.folder;
     const auto file = dir.getChildFile ("big.QuibraFlexroute");
 
     // A valid preset padded with comments past the limit.
@@ -161,12 +155,12 @@ TEST (AppPreset, OversizedFilesAreRefusedBeforeParsing)
     ASSERT_TRUE (folder.createDirectory());
     EXPECT_FALSE (FlexroutePreset::readFile (folder, p, error));
     EXPECT_EQ (p, samplePreset());
-    dir.deleteRecursively();
 }
 
 TEST (AppPreset, FailedOrRefusedSaveLeavesTheOldFileWhole)
 {
-    const auto dir = tempFolder();
+    testsupport::TempFolder temp ("quibra-preset-test");
+    const auto& dir = temp.folder;
     const auto file = dir.getChildFile ("keep.QuibraFlexroute");
     juce::String error;
     ASSERT_TRUE (samplePreset().writeFile (file, error)) << error;
@@ -188,5 +182,4 @@ TEST (AppPreset, FailedOrRefusedSaveLeavesTheOldFileWhole)
         EXPECT_EQ (file.loadFileAsString(), original);
     }
     ::chmod (dir.getFullPathName().toRawUTF8(), 0700);
-    dir.deleteRecursively();
 }

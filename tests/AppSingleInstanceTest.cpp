@@ -15,14 +15,14 @@
 
 namespace
 {
-juce::File makePrivateFolder (int mode = 0700)
+// A fresh folder with the given permissions, removed when it goes.
+struct PrivateFolder : testsupport::TempFolder
 {
-    auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                   .getNonexistentChildFile ("quibra-si-test", "", false);
-    dir.createDirectory();
-    ::chmod (dir.getFullPathName().toRawUTF8(), (mode_t) mode);
-    return dir;
-}
+    explicit PrivateFolder (int mode = 0700) : TempFolder ("quibra-si-test")
+    {
+        ::chmod (folder.getFullPathName().toRawUTF8(), (mode_t) mode);
+    }
+};
 
 // Runs body in a forked process (it stands for a later launch) and returns
 // its pid; the child ends with _exit, so none of this process's exit handlers
@@ -58,7 +58,8 @@ int waitChild (pid_t pid)
 
 TEST (AppSingleInstance, SecondProcessHandsItsCommandLineToTheFirst)
 {
-    const auto dir = makePrivateFolder();
+    const PrivateFolder dirHolder;
+    const auto& dir = dirHolder.folder;
     juce::StringArray received;
     {
         SingleInstance first ("Quibra-test", dir.getFullPathName());
@@ -93,12 +94,12 @@ TEST (AppSingleInstance, SecondProcessHandsItsCommandLineToTheFirst)
     SingleInstance next ("Quibra-test", dir.getFullPathName());
     EXPECT_FALSE (next.getSocketFile().exists());
     EXPECT_EQ (next.claimOrHandOff ("again"), SingleInstance::Result::primary);
-    dir.deleteRecursively();
 }
 
 TEST (AppSingleInstance, StaleSocketAndLockOfACrashedInstanceAreTakenOver)
 {
-    const auto dir = makePrivateFolder();
+    const PrivateFolder dirHolder;
+    const auto& dir = dirHolder.folder;
     SingleInstance probe ("Quibra-test", dir.getFullPathName());
     const auto socketPath = probe.getSocketFile().getFullPathName().toStdString();
 
@@ -124,7 +125,6 @@ TEST (AppSingleInstance, StaleSocketAndLockOfACrashedInstanceAreTakenOver)
     // The new socket answers.
     EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "hello", 5000));
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("hello"); }, 10000));
-    dir.deleteRecursively();
 }
 
 TEST (AppSingleInstance, LockHeldWithoutListenerIsWaitedForThenGivenUp)
@@ -132,7 +132,8 @@ TEST (AppSingleInstance, LockHeldWithoutListenerIsWaitedForThenGivenUp)
     // A process that holds the lock but never listens (one that hangs while
     // starting): a later launch waits its time, then reports no answer and
     // does not take over.
-    const auto dir = makePrivateFolder();
+    const PrivateFolder dirHolder;
+    const auto& dir = dirHolder.folder;
     SingleInstance probe ("Quibra-test", dir.getFullPathName());
     const auto lockPath = probe.getLockFile().getFullPathName().toStdString();
 
@@ -165,16 +166,15 @@ TEST (AppSingleInstance, LockHeldWithoutListenerIsWaitedForThenGivenUp)
 
     // The holder died: its lock went with it.
     EXPECT_EQ (late.claimOrHandOff ("late", 2000), SingleInstance::Result::primary);
-    dir.deleteRecursively();
 }
 
 TEST (AppSingleInstance, FolderOpenToOthersIsRefused)
 {
-    const auto dir = makePrivateFolder (0777);
+    const PrivateFolder dirHolder (0777);
+    const auto& dir = dirHolder.folder;
     SingleInstance s ("Quibra-test", dir.getFullPathName());
     EXPECT_EQ (s.claimOrHandOff ("x", 200), SingleInstance::Result::failed);
     EXPECT_FALSE (s.getSocketFile().exists());
-    dir.deleteRecursively();
 }
 
 TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
@@ -202,22 +202,23 @@ TEST (AppSingleInstance, NameAndFolderFollowDisplayAndUser)
         EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
     }
     {
-        const auto open = makePrivateFolder (0755);
+        const PrivateFolder openHolder (0755);
+        const auto& open = openHolder.folder;
         testsupport::ScopedEnv runtime ("XDG_RUNTIME_DIR", open.getFullPathName().toRawUTF8());
         EXPECT_EQ (SingleInstance::defaultFolder(), "/tmp/quibra-" + juce::String ((int) ::getuid()));
-        open.deleteRecursively();
     }
     {
-        const auto mine = makePrivateFolder (0700);
+        const PrivateFolder mineHolder (0700);
+        const auto& mine = mineHolder.folder;
         testsupport::ScopedEnv runtime ("XDG_RUNTIME_DIR", mine.getFullPathName().toRawUTF8());
         EXPECT_EQ (SingleInstance::defaultFolder(), mine.getFullPathName());
-        mine.deleteRecursively();
     }
 }
 
 TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
 {
-    const auto dir = makePrivateFolder();
+    const PrivateFolder dirHolder;
+    const auto& dir = dirHolder.folder;
     juce::StringArray received;
     SingleInstance first ("Quibra-test", dir.getFullPathName());
     first.onCommandLine = [&] (const juce::String& cl) { received.add (cl); };
@@ -281,12 +282,12 @@ TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
     EXPECT_EQ (received[0], juce::String::repeatedString ("b", SingleInstance::maxMessageBytes));
     EXPECT_EQ (received[1], "later");
     ::close (silent);
-    dir.deleteRecursively();
 }
 
 TEST (AppSingleInstance, ASilentPeerDoesNotHoldUpTheEnd)
 {
-    const auto dir = makePrivateFolder();
+    const PrivateFolder dirHolder;
+    const auto& dir = dirHolder.folder;
     auto first = std::make_unique<SingleInstance> ("Quibra-test", dir.getFullPathName());
     ASSERT_EQ (first->claimOrHandOff ("first"), SingleInstance::Result::primary);
 
@@ -305,5 +306,4 @@ TEST (AppSingleInstance, ASilentPeerDoesNotHoldUpTheEnd)
     EXPECT_LT (juce::Time::getMillisecondCounter() - start, 2000u);
 
     ::close (silent);
-    dir.deleteRecursively();
 }

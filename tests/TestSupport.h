@@ -30,6 +30,25 @@ inline void pumpFor (int ms)
     while (juce::Time::getMillisecondCounter() < end)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
 }
+
+// A fresh folder under the temporary folder, removed with everything in it
+// when the object goes (also when a test ends early).
+struct TempFolder
+{
+    explicit TempFolder (const juce::String& prefix = "quibra-test")
+        : folder (juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile (prefix, "", false))
+    {
+        folder.createDirectory();
+    }
+
+    ~TempFolder() { folder.deleteRecursively(); }
+
+    TempFolder (const TempFolder&) = delete;
+    TempFolder& operator= (const TempFolder&) = delete;
+
+    const juce::File folder;
+};
+
 // Sets (or, for a null value, unsets) an environment variable for the
 // lifetime of the object, then puts back what was there before.
 struct ScopedEnv
