@@ -4,6 +4,7 @@
 #include "panel/MainMenu.h"
 #include "panel/StderrTrace.h"
 #include "controls/VelkImageButton.h"
+#include "controls/VelkImageScaling.h"
 #include "routing/FRDialog.h"
 #include "VelkBinaryData.h"
 
@@ -84,14 +85,11 @@ SizeClass sizeClassForWidth (int width)
              VELKBIN::temp_binary_data_15, VELKBIN::temp_binary_data_15Size };
 }
 
+// The picture rescaled to width x height as a private image: at the picture's
+// own size rescaling hands back the (cached) source itself, so copy that.
 juce::Image rescaledCopy (const juce::Image& source, int width, int height)
 {
-    if (! source.isValid() || width <= 0 || height <= 0)
-        return {};
-
-    // rescaled() already gives new pixels, except at the source's own size,
-    // where it hands back the (cached) source itself.
-    auto scaled = source.rescaled (width, height, juce::Graphics::highResamplingQuality);
+    auto scaled = rescaledPicture (source, width, height);
     return scaled == source ? scaled.createCopy() : scaled;
 }
 } // namespace

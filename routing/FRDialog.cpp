@@ -1,4 +1,5 @@
 #include "routing/FRDialog.h"
+#include "controls/VelkImageScaling.h"
 
 #include <cmath>
 
@@ -314,8 +315,7 @@ void FlexrouteDialog::resized()
     if (getWidth() <= 0 || getHeight() <= 0)
         return;
 
-    backgroundImage = loadPicture (backgroundData, backgroundDataSize)
-                          .rescaled (getWidth(), getHeight(), juce::Graphics::highResamplingQuality);
+    backgroundImage = rescaledPicture (loadPicture (backgroundData, backgroundDataSize), getWidth(), getHeight());
 
     // Without a design size (a picture that did not decode) there is nothing
     // to scale against; keep the children where they are.
