@@ -384,22 +384,22 @@ void MainComponent::resized()
     muteButton->setBounds (placeByFractions (fractionsMute, W, H, m));
 
     // Faders inside the pair, scaled from their design rectangles.
+    // The right fader shares the left one's top and size.
     const auto& leftDesign = sliderGroup->leftSliderDesign;
-    const int faderHeight = roundHalfEven ((leftDesign.height + leftDesign.y) * sy - leftDesign.y * sy);
+    const auto fader = scaledDesignBounds (leftDesign.x, leftDesign.y, leftDesign.width, leftDesign.height, 0, sx, sy);
+    const int faderHeight = fader.getHeight();
 
     if (faderHeight != 0)
     {
-        const int faderY = roundHalfEven (leftDesign.y * sy);
-        const int faderWidth = roundHalfEven ((leftDesign.width + leftDesign.x) * sx - leftDesign.x * sx);
+        auto& left = sliderGroup->leftSliderBounds;
+        left.x = fader.getX();
+        left.y = fader.getY();
+        left.height = faderHeight;
+        left.width = fader.getWidth();
 
-        sliderGroup->leftSliderBounds.x = roundHalfEven (leftDesign.x * sx);
-        sliderGroup->leftSliderBounds.y = faderY;
-        sliderGroup->leftSliderBounds.height = faderHeight;
-        sliderGroup->leftSliderBounds.width = faderWidth;
-        sliderGroup->rightSliderBounds.x = roundHalfEven (sliderGroup->rightSliderDesign.x * sx);
-        sliderGroup->rightSliderBounds.y = faderY;
-        sliderGroup->rightSliderBounds.height = faderHeight;
-        sliderGroup->rightSliderBounds.width = faderWidth;
+        auto& right = sliderGroup->rightSliderBounds;
+        right = left;
+        right.x = roundHalfEven (sliderGroup->rightSliderDesign.x * sx);
 
         // Thumbs follow the panel's scale.
         if (auto* look = sliderGroup->sliderLookAndFeel)
