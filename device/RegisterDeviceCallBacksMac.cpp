@@ -1,6 +1,7 @@
 // Device link: registration, hot-plug and discovery, property watch, power
 // messages and the sample-rate operation.
 #include "device/RegisterDeviceCallBacksMac.h"
+#include "device/AudioObjectProperty.h"
 
 #include <juce_core/juce_core.h>
 
@@ -24,6 +25,8 @@ constexpr int maxDiscoveryRuns = 5;
 // The rates that are reported when a device's nominal rate changes, in the
 // order they are compared.
 constexpr Float64 acceptedRates[] = { 192000.0, 176400.0, 96000.0, 88200.0, 48000.0, 32000.0, 44100.0 };
+
+const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
 
 AudioObjectID loadId (const std::atomic<AudioObjectID>& id) { return id.load (std::memory_order_relaxed); }
 void storeId (std::atomic<AudioObjectID>& id, AudioObjectID value) { id.store (value, std::memory_order_relaxed); }
@@ -82,12 +85,9 @@ juce::String toJuceString (CFStringRef s)
 // Reads a CFString property (the caller releases it); nullptr when it fails.
 CFStringRef readStringProperty (AudioObjectID device, AudioObjectPropertySelector selector, AudioObjectPropertyScope scope)
 {
-    const AudioObjectPropertyAddress address { selector, scope, 0 };
-    CFStringRef value = nullptr;
-    UInt32 size = sizeof (value);
-    if (AudioObjectGetPropertyData (device, &address, 0, nullptr, &size, &value) != noErr)
-        return nullptr;
-    return value;
+    OSStatus status = noErr;
+    const auto value = readProperty<CFStringRef> (device, { selector, scope, 0 }, &status);
+    return status == noErr ? value : nullptr;
 }
 
 struct ReleaseStrings
@@ -118,13 +118,6 @@ int hasStreams (AudioObjectID device, AudioObjectPropertyScope scope)
                  && buffer->mNumberBuffers != 0;
     std::free (buffer);
     return ok ? 1 : 0;
-}
-
-OSStatus readRate (AudioObjectID device, Float64& rate)
-{
-    const AudioObjectPropertyAddress address { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
-    UInt32 size = sizeof (Float64);
-    return AudioObjectGetPropertyData (device, &address, 0, nullptr, &size, &rate);
 }
 } // namespace
 
@@ -333,46 +326,31 @@ OSStatus myAudioObjectPropertyListenerProc (AudioObjectID objectID, UInt32 numbe
         {
             case kAudioDevicePropertyMute:
             case kAudioDevicePropertyPlayThru:
-            {
-                UInt32 value = 0;
-                UInt32 size = sizeof (value);
-                AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &value);
+                readProperty<UInt32> (objectID, address);
                 raise (record, eventPropertyChanged);
                 break;
-            }
             case kAudioDevicePropertyVolumeScalar:
             {
-                Float32 value = 0;
-                UInt32 size = sizeof (value);
-                if (AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &value) == noErr)
+                OSStatus status = noErr;
+                readProperty<Float32> (objectID, address, &status);
+                if (status == noErr)
                     raise (record, eventPropertyChanged);
                 break;
             }
             case kAudioDevicePropertyDataSource:
-            {
-                const AudioObjectPropertyAddress source { kAudioDevicePropertyDataSource, kAudioObjectPropertyScopeInput, 0 };
-                UInt32 value = 0;
-                UInt32 size = sizeof (value);
-                AudioObjectGetPropertyData (objectID, &source, 0, nullptr, &size, &value);
+                readProperty<UInt32> (objectID, { kAudioDevicePropertyDataSource, kAudioObjectPropertyScopeInput, 0 });
                 raise (record, eventPropertyChanged);
                 break;
-            }
             case kAudioDevicePropertyNominalSampleRate:
             {
-                Float64 newRate = 0.0;
-                UInt32 size = sizeof (newRate);
-                if (AudioObjectGetPropertyData (objectID, &address, 0, nullptr, &size, &newRate) == noErr)
+                OSStatus status = noErr;
+                const auto newRate = readProperty<Float64> (objectID, address, &status);
+                if (status == noErr)
                 {
                     // Keep both sides at the same rate: write it where it still differs.
-                    const AudioObjectPropertyAddress rateAddress { kAudioDevicePropertyNominalSampleRate,
-                                                                   kAudioObjectPropertyScopeWildcard, 0 };
                     for (const AudioObjectID side : { loadId (gInAudioObjectID), loadId (gOutAudioObjectID) })
-                    {
-                        Float64 current = 0.0;
-                        readRate (side, current);
-                        if (! (current == newRate))
-                            AudioObjectSetPropertyData (side, &rateAddress, 0, nullptr, sizeof (newRate), &newRate);
-                    }
+                        if (! (readProperty<Float64> (side, nominalRateAddress) == newRate))
+                            writeProperty (side, nominalRateAddress, newRate);
                 }
                 for (const Float64 accepted : acceptedRates)
                     if (newRate == accepted)
@@ -435,19 +413,18 @@ bool hw_setSampleRate (double rate)
         format.mChannelsPerFrame = 2;
         format.mBitsPerChannel = 16;
         format.mReserved = 0;
-        AudioObjectSetPropertyData (input, &address, 0, nullptr, sizeof (format), &format);
-        AudioObjectSetPropertyData (output, &address, 0, nullptr, sizeof (format), &format);
+        writeProperty (input, address, format);
+        writeProperty (output, address, format);
     }
     else
     {
-        const AudioObjectPropertyAddress address { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
-        AudioObjectSetPropertyData (input, &address, 0, nullptr, sizeof (rate), &rate);
-        AudioObjectSetPropertyData (output, &address, 0, nullptr, sizeof (rate), &rate);
+        writeProperty (input, nominalRateAddress, (Float64) rate);
+        writeProperty (output, nominalRateAddress, (Float64) rate);
     }
 
-    Float64 inputRate = 0.0, outputRate = 0.0;
-    OSStatus inputStatus = readRate (input, inputRate);
-    OSStatus outputStatus = readRate (output, outputRate);
+    OSStatus inputStatus = noErr, outputStatus = noErr;
+    auto inputRate = readProperty<Float64> (input, nominalRateAddress, &inputStatus);
+    auto outputRate = readProperty<Float64> (output, nominalRateAddress, &outputStatus);
 
     if (inputStatus == outputStatus && inputRate == outputRate)
         return inputStatus == noErr;
@@ -455,7 +432,7 @@ bool hw_setSampleRate (double rate)
     // Give the devices a moment to follow each other.
     juce::Time::waitForMillisecondCounter (juce::Time::getMillisecondCounter() + 300);
 
-    inputStatus = readRate (input, inputRate);
-    outputStatus = readRate (output, outputRate);
+    inputRate = readProperty<Float64> (input, nominalRateAddress, &inputStatus);
+    outputRate = readProperty<Float64> (output, nominalRateAddress, &outputStatus);
     return inputStatus == noErr && outputStatus == noErr && inputRate == outputRate;
 }

@@ -1,6 +1,7 @@
 // The panel's bridge to the interface: device events, the refresh and guard
 // timers, the buttons, the dB labels, factory defaults and action messages.
 #include "panel/MainComponent.h"
+#include "device/AudioObjectProperty.h"
 #include "device/hw_sendFlexroute.h"
 #include "platform/CoreAudio.h"
 
@@ -17,26 +18,6 @@ const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNomina
 const AudioObjectPropertyAddress leftVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 1 };
 const AudioObjectPropertyAddress rightVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 2 };
 const AudioObjectPropertyAddress muteAddress { kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput, mainElement };
-
-// Each read goes into a holder that starts at zero, so a failed read gives 0.
-template <typename T>
-T readProperty (AudioObjectID object, const AudioObjectPropertyAddress& address, OSStatus* status = nullptr)
-{
-    T value {};
-    auto size = (UInt32) sizeof (T);
-    const auto result = AudioObjectGetPropertyData (object, &address, 0, nullptr, &size, &value);
-
-    if (status != nullptr)
-        *status = result;
-
-    return value;
-}
-
-template <typename T>
-void writeProperty (AudioObjectID object, const AudioObjectPropertyAddress& address, T value)
-{
-    AudioObjectSetPropertyData (object, &address, 0, nullptr, (UInt32) sizeof (T), &value);
-}
 
 // The device record's owner, read and cleared atomically: the panel clears
 // it on the message thread while events may arrive on another thread.
