@@ -6,7 +6,6 @@
 #include <juce_core/juce_core.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 #include <vector>
 
