@@ -135,23 +135,18 @@ MainComponent::MainComponent()
     addKeyListener (getOrCreateCommandManager().getKeyMappings());
     setApplicationCommandManagerToWatch (&getOrCreateCommandManager());
 
-    changeGuard = false;
-
     // Menu.
     addAndMakeVisible (menuBar.get());
-    menuBarHeight = 0;
-    menuBar->setModel (nullptr);
     menuBarHeight = installMainMenu (*menuBar, this, menuLookAndFeel.get());
-
-    // Backgrounds: private copies of the large pair.
-    backgroundNormal = imageFromMemory (VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size).createCopy();
-    backgroundDown = imageFromMemory (VELKBIN::temp_binary_data_15, VELKBIN::temp_binary_data_15Size).createCopy();
 
     buildDialogWindows();
 
-    backgroundDesignWidth = (double) backgroundNormal.getWidth();
-    backgroundDesignHeight = (double) backgroundNormal.getHeight();
-    setSize (backgroundNormal.getWidth(), backgroundNormal.getHeight() + menuBarHeight);
+    // The large background sets the design size; resized() makes the
+    // backgrounds for the panel's size from it.
+    const auto designBackground = imageFromMemory (VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size);
+    backgroundDesignWidth = (double) designBackground.getWidth();
+    backgroundDesignHeight = (double) designBackground.getHeight();
+    setSize (designBackground.getWidth(), designBackground.getHeight() + menuBarHeight);
 
     for (auto* button : { rateButton44.get(), rateButton48.get(), rateButton88.get(),
                           rateButton96.get(), rateButton176.get(), rateButton192.get() })
