@@ -30,12 +30,10 @@ const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNomina
 AudioObjectID loadId (const std::atomic<AudioObjectID>& id) { return id.load (std::memory_order_relaxed); }
 void storeId (std::atomic<AudioObjectID>& id, AudioObjectID value) { id.store (value, std::memory_order_relaxed); }
 
-// The owner is read atomically: events are raised on the notification thread
-// too, while the owner may clear it on the message thread as it goes away.
 void raise (const DeviceDescriptor* device, Velk_CallbackEvent event)
 {
     if (device->eventCallback != nullptr)
-        device->eventCallback (__atomic_load_n (&device->owner, __ATOMIC_SEQ_CST), nullptr, event);
+        device->eventCallback (currentOwner (*device), nullptr, event);
 }
 
 CFStringRef makeASCIIString (const char* text)
@@ -121,6 +119,18 @@ int hasStreams (AudioObjectID device, AudioObjectPropertyScope scope)
 } // namespace
 
 // ---------------------------------------------------------------------------
+void* currentOwner (const DeviceDescriptor& record)
+{
+    return __atomic_load_n (&record.owner, __ATOMIC_SEQ_CST);
+}
+
+void releaseOwner (DeviceDescriptor& record, void* owner)
+{
+    void* expected = owner;
+    __atomic_compare_exchange_n (&record.owner, &expected, static_cast<void*> (nullptr), false,
+                                 __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+}
+
 void RegisterDeviceCallBacks (void* owner, DeviceEventCallback callback)
 {
     __atomic_store_n (&mydeviceStruct.owner, owner, __ATOMIC_SEQ_CST);

@@ -51,6 +51,14 @@ constexpr UInt32 kQuibraProductId = 0x0B0A;
 
 extern DeviceDescriptor mydeviceStruct;
 
+// The record's owner, read atomically: the owner may clear it on the main
+// thread while events go out on the notification thread.
+void* currentOwner (const DeviceDescriptor& record);
+
+// Clears the record's owner if it is still the given one (an owner going away
+// leaves a newer owner in place).
+void releaseOwner (DeviceDescriptor& record, void* owner);
+
 // The interface's input-side and output-side CoreAudio devices; 0 = not found.
 // Written on the main thread (discovery sets, removal clears), read on the main
 // thread and the notification thread. Atomic so that those reads are defined;

@@ -290,9 +290,7 @@ MainComponent::~MainComponent()
     // No device event may reach this panel any more. The message thread holds
     // the message-manager lock here, so a callback waiting for that lock sees
     // the cleared owner once it gets it.
-    void* expected = this;
-    __atomic_compare_exchange_n (&mydeviceStruct.owner, &expected, static_cast<void*> (nullptr), false,
-                                 __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    releaseOwner (mydeviceStruct, this);
     stopTimer (timerChangeGuard);
     stopTimer (timerRefreshFromDevice);
 

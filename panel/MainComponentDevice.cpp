@@ -19,11 +19,9 @@ const AudioObjectPropertyAddress leftVolumeAddress { kAudioDevicePropertyVolumeD
 const AudioObjectPropertyAddress rightVolumeAddress { kAudioDevicePropertyVolumeDecibels, kAudioDevicePropertyScopeOutput, 2 };
 const AudioObjectPropertyAddress muteAddress { kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput, mainElement };
 
-// The device record's owner, read and cleared atomically: the panel clears
-// it on the message thread while events may arrive on another thread.
-bool isRegisteredOwner (void* owner) noexcept
+bool isRegisteredOwner (void* owner)
 {
-    return owner != nullptr && __atomic_load_n (&mydeviceStruct.owner, __ATOMIC_SEQ_CST) == owner;
+    return owner != nullptr && currentOwner (mydeviceStruct) == owner;
 }
 } // namespace
 
