@@ -11,15 +11,6 @@ VelkFRConnectionPath::~VelkFRConnectionPath()
     stopTimer();
 }
 
-namespace
-{
-juce::Point<float> centreOf (const VelkFRButton& node)
-{
-    const auto b = node.getBounds().toFloat();
-    return { b.getX() + b.getWidth() * 0.5f, b.getY() + b.getHeight() * 0.5f };
-}
-} // namespace
-
 void VelkFRConnectionPath::setAPath (VelkFRButton* firstNode, VelkFRButton* secondNode,
                                      juce::Point<float> controlPoint)
 {
@@ -41,8 +32,8 @@ void VelkFRConnectionPath::setAPath (VelkFRButton* firstNode, VelkFRButton* seco
     }
 
     path.clear();
-    path.startNewSubPath (centreOf (*firstNode));
-    path.quadraticTo (controlPoint, centreOf (*secondNode));
+    path.startNewSubPath (firstNode->getBounds().toFloat().getCentre());
+    path.quadraticTo (controlPoint, secondNode->getBounds().toFloat().getCentre());
 
     const auto& nameNode = sourceEnd->isDestination ? *destinationEnd : *sourceEnd;
     const auto name = nameNode.getName();
