@@ -41,6 +41,13 @@ void refusePreset (const juce::String& title, const juce::String& message)
 {
     juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message);
 }
+
+// The chooser starts next to the preset saved or loaded last.
+void rememberPresetPath (MainComponent& panel, const juce::File& file)
+{
+    if (auto* settings = panel.appProperties.getUserSettings())
+        settings->setValue (lastPresetPathKey, file.getFullPathName());
+}
 } // namespace
 
 //==============================================================================
@@ -274,8 +281,7 @@ bool save (MainComponent& panel, const juce::File& file)
         return false;
     }
 
-    if (auto* settings = panel.appProperties.getUserSettings())
-        settings->setValue (lastPresetPathKey, file.getFullPathName());
+    rememberPresetPath (panel, file);
     return true;
 }
 
@@ -292,8 +298,7 @@ bool load (MainComponent& panel, const juce::File& file)
         return false;
     }
 
-    if (auto* settings = panel.appProperties.getUserSettings())
-        settings->setValue (lastPresetPathKey, file.getFullPathName());
+    rememberPresetPath (panel, file);
     return true;
 }
 } // namespace PresetCommands
