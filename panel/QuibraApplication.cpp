@@ -148,10 +148,7 @@ bool QuibraApplication::moreThanOneInstanceAllowed()          { return false; }
 
 bool QuibraApplication::isDefaultsMode (const juce::String& commandLine)
 {
-    return juce::CharacterFunctions::compareIgnoreCase (commandLine.getCharPointer(),
-                                                        juce::String ("/default").getCharPointer()) == 0
-        || juce::CharacterFunctions::compareIgnoreCase (commandLine.getCharPointer(),
-                                                        juce::String ("/defaults").getCharPointer()) == 0;
+    return commandLine.equalsIgnoreCase ("/default") || commandLine.equalsIgnoreCase ("/defaults");
 }
 
 juce::String QuibraApplication::positionTraceLines (juce::Point<int> position)
