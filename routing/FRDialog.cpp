@@ -88,7 +88,6 @@ FlexrouteDialog::FlexrouteDialog (const void* data, int dataSize, const Flexrout
 
     setRepaintsOnMouseActivity (true);
     setSize ((int) backgroundDesignWidth, (int) backgroundDesignHeight);
-    resized();
 }
 
 // Members go in reverse order: toggles, picture, node lists, then the wires.
