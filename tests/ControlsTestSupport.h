@@ -59,11 +59,8 @@ inline juce::Image makePicture (int w, int h, juce::Colour fill, juce::Colour fr
 // The same picture after a trip through PNG encoding and decoding.
 inline juce::Image throughPng (const juce::Image& img)
 {
-    juce::MemoryOutputStream out;
-    juce::PNGImageFormat png;
-    if (! png.writeImageToStream (img, out))
-        return {};
-    return juce::ImageFileFormat::loadFrom (out.getData(), out.getDataSize());
+    const auto png = testsupport::encodePng (img);
+    return juce::ImageFileFormat::loadFrom (png.getData(), png.getSize());
 }
 
 inline bool near (juce::Colour a, juce::Colour b, int tolerance = 8)

@@ -32,22 +32,12 @@ inline juce::Image drawPicture (bool lit)
     return im;
 }
 
-inline juce::MemoryBlock encodePng (const juce::Image& im)
-{
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    juce::PNGImageFormat png;
-    png.writeImageToStream (im, out);
-    out.flush();
-    return block;
-}
-
 // The two pictures as PNG bytes; the editor keeps a pointer to the unlit one,
 // so one instance lives for the whole test process.
 struct Pictures
 {
-    juce::MemoryBlock unlitPng = encodePng (drawPicture (false));
-    juce::MemoryBlock litPng = encodePng (drawPicture (true));
+    juce::MemoryBlock unlitPng = testsupport::encodePng (drawPicture (false));
+    juce::MemoryBlock litPng = testsupport::encodePng (drawPicture (true));
 
     juce::Image unlit() const { return juce::ImageCache::getFromMemory (unlitPng.getData(), (int) unlitPng.getSize()); }
     juce::Image lit() const   { return juce::ImageCache::getFromMemory (litPng.getData(), (int) litPng.getSize()); }

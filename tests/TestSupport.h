@@ -31,6 +31,17 @@ inline void pumpFor (int ms)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
 }
 
+// The picture encoded as PNG data (empty when encoding fails).
+inline juce::MemoryBlock encodePng (const juce::Image& image)
+{
+    juce::MemoryBlock block;
+    juce::MemoryOutputStream out (block, false);
+    juce::PNGImageFormat png;
+    png.writeImageToStream (image, out);
+    out.flush();
+    return block;
+}
+
 // A fresh folder under the temporary folder, removed with everything in it
 // when the object goes (also when a test ends early).
 struct TempFolder
