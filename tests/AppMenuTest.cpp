@@ -93,6 +93,38 @@ juce::AlertWindow* findAlertWindow()
             return alert;
     return nullptr;
 }
+
+// The preset chooser that a menu command opened, and the file browser in it;
+// either is null when it did not appear.
+struct OpenChooser
+{
+    juce::FileChooserDialogBox* box = nullptr;
+    juce::FileBrowserComponent* browser = nullptr;
+};
+
+OpenChooser waitForChooser()
+{
+    OpenChooser chooser;
+    testsupport::pumpUntil ([&]
+    {
+        for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
+            if ((chooser.box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i))))
+                return true;
+        return false;
+    });
+
+    std::function<void (juce::Component&)> find = [&] (juce::Component& c)
+    {
+        if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (&c))
+            chooser.browser = b;
+        for (auto* child : c.getChildren())
+            find (*child);
+    };
+    if (chooser.box != nullptr)
+        find (*chooser.box);
+    return chooser;
+}
+
 } // namespace
 
 TEST (AppMenuModel, NamesLabelsIdsAndSeparators)
@@ -463,26 +495,11 @@ TEST (AppPresetCommands, ChooserHasTheTitleAndStartsInTheLastFolder)
                               { 9217, "Select or create file to save the settings" } })
     {
         p.menuItemSelected (id, -1);
-        juce::FileChooserDialogBox* box = nullptr;
-        EXPECT_TRUE (testsupport::pumpUntil ([&]
-        {
-            for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
-                if ((box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i))))
-                    return true;
-            return false;
-        }));
+        const auto chooser = waitForChooser();
+        auto* box = chooser.box;
         ASSERT_NE (box, nullptr);
         EXPECT_EQ (box->getName(), title);
-
-        juce::FileBrowserComponent* fb = nullptr;
-        std::function<void (juce::Component&)> find = [&] (juce::Component& c)
-        {
-            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (&c))
-                fb = b;
-            for (auto* child : c.getChildren())
-                find (*child);
-        };
-        find (*box);
+        auto* fb = chooser.browser;
         ASSERT_NE (fb, nullptr);
         EXPECT_EQ (fb->getRoot(), folder);
 
@@ -511,25 +528,12 @@ TEST (AppPresetCommands, SaveAddsTheSuffixAndAsksBeforeReplacingUnderTheComplete
     const auto saveAs = [&] (const juce::String& name)
     {
         p.menuItemSelected (9217, -1);
-        juce::FileChooserDialogBox* box = nullptr;
-        EXPECT_TRUE (testsupport::pumpUntil ([&]
-        {
-            for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
-                if ((box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i))))
-                    return true;
-            return false;
-        }));
+        const auto chooser = waitForChooser();
+        auto* box = chooser.box;
+        auto* fb = chooser.browser;
+        EXPECT_NE (box, nullptr);
         if (box == nullptr)
             return;
-        juce::FileBrowserComponent* fb = nullptr;
-        std::function<void (juce::Component&)> find = [&] (juce::Component& c)
-        {
-            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (&c))
-                fb = b;
-            for (auto* child : c.getChildren())
-                find (*child);
-        };
-        find (*box);
         ASSERT_NE (fb, nullptr);
         fb->setFileName (name);
         box->exitModalState (1);
