@@ -135,7 +135,6 @@ void platform::populateDefaults (State& s)
 {
     s.devices.clear();
     s.systemListeners.clear();
-    s.nextId = 40;
     s.interfaceIn = s.interfaceOut = 0;
     s.interfacePlugged = false;
     s.interfaceHidHandle = 0;
@@ -150,6 +149,8 @@ void platform::populateDefaults (State& s)
     s.powerRegistrations.clear();
     s.powerAnswers.clear();
     s.failPowerRegistration = false;
+    s.hidSchedules.clear();
+    s.sourceSchedules.clear();
 
     addDeviceLocked (s, onboardSpec(), false);
     plugLocked (s, false);
@@ -396,6 +397,18 @@ int hidManagerCount()
 {
     Lock lock (state().mutex);
     return (int) state().managers.size();
+}
+
+std::vector<RunLoopSchedule> hidManagerSchedules()
+{
+    Lock lock (state().mutex);
+    return state().hidSchedules;
+}
+
+std::vector<RunLoopSchedule> runLoopSourceSchedules()
+{
+    Lock lock (state().mutex);
+    return state().sourceSchedules;
 }
 
 // ---------------------------------------------------------------------------
