@@ -179,21 +179,32 @@ AudioDeviceSpec interfaceOutputSpec()
     return spec;
 }
 
+namespace
+{
+std::atomic<void (*)()> resetHook { nullptr };
+} // namespace
+
+void setResetHook (void (*hook)()) { resetHook = hook; }
+
 void reset()
 {
     ensureNotificationThread();
-    auto& s = state();
-    Lock lock (s.mutex);
-    ++s.generation;
+    {
+        auto& s = state();
+        Lock lock (s.mutex);
+        ++s.generation;
 
-    // Drop whatever is queued, then let a call in progress end (and drop what
-    // it queued meanwhile).
-    s.tasks.clear();
-    waitLocked (lock, [&] { return ! s.delivering; }, 10000);
-    s.tasks.clear();
-    s.pendingNotifications = 0;
+        // Drop whatever is queued, then let a call in progress end (and drop
+        // what it queued meanwhile).
+        s.tasks.clear();
+        waitLocked (lock, [&] { return ! s.delivering; }, 10000);
+        s.tasks.clear();
+        s.pendingNotifications = 0;
 
-    populateDefaults (s);
+        populateDefaults (s);
+    }
+    if (auto hook = resetHook.load())
+        hook();
 }
 
 bool waitForNotifications (int timeoutMs)

@@ -49,6 +49,10 @@ constexpr float kMaxVolumeDb = 0.0f;
 // something which registers it should reset first, so that only one HID
 // manager reports the interface).
 void reset();
+// A function that every reset calls at its end, on the caller's thread: the
+// test program puts the state of its own that rides on the interface (the
+// device link's found ids, say) back to program start there. Null for none.
+void setResetHook (void (*hook)());
 
 // Waits until every notification queued so far (and those their listeners
 // cause) has been delivered; runs the message loop meanwhile when called on the

@@ -62,18 +62,20 @@ bool makeProcessFolder()
     return true;
 }
 
-// Every test starts with the simulated interface in its default state and the
-// device link as at program start: nothing registered, nothing found.
+// Every reset of the simulated interface puts the device link back as at
+// program start: nothing registered, nothing found.
+void resetDeviceLink()
+{
+    gInAudioObjectID = 0;
+    gOutAudioObjectID = 0;
+    mydeviceStruct = {};
+    root_port = 0;
+}
+
+// Every test starts with the simulated interface in its default state.
 struct CleanInterface : ::testing::EmptyTestEventListener
 {
-    void OnTestStart (const ::testing::TestInfo&) override
-    {
-        sim::reset();
-        gInAudioObjectID = 0;
-        gOutAudioObjectID = 0;
-        mydeviceStruct = {};
-        root_port = 0;
-    }
+    void OnTestStart (const ::testing::TestInfo&) override { sim::reset(); }
 };
 } // namespace
 
@@ -96,6 +98,7 @@ int main (int argc, char** argv)
     int result;
     {
         juce::ScopedJuceInitialiser_GUI gui;
+        sim::setResetHook (resetDeviceLink);
         ::testing::UnitTest::GetInstance()->listeners().Append (new CleanInterface);
         result = RUN_ALL_TESTS();
     }
