@@ -149,9 +149,10 @@ bool acceptsRate (const Device& d, Float64 rate, bool physicalFormat)
     return std::find (d.spec.nominalRates.begin(), d.spec.nominalRates.end(), rate) != d.spec.nominalRates.end();
 }
 
-void logAccess (State& s, AudioObjectID object, const AudioObjectPropertyAddress& a, bool write, OSStatus status, Float64 value)
+void logAccess (State& s, AudioObjectID object, const AudioObjectPropertyAddress& a, bool write, OSStatus status, Float64 value,
+                const AudioStreamBasicDescription& format = {})
 {
-    s.log.push_back ({ std::this_thread::get_id(), object, a, write, status, value });
+    s.log.push_back ({ std::this_thread::get_id(), object, a, write, status, value, format });
     while (s.log.size() > maxLogEntries)
         s.log.pop_front();
 }
@@ -476,7 +477,10 @@ OSStatus AudioObjectSetPropertyData (AudioObjectID object, const AudioObjectProp
     Lock lock (s.mutex);
     Float64 logged = 0.0;
     const auto err = writeValue (s, object, *address, dataSize, data, logged);
-    logAccess (s, object, *address, true, err, logged);
+    AudioStreamBasicDescription format {};
+    if (address->mSelector == kAudioStreamPropertyPhysicalFormat && data != nullptr && dataSize == sizeof (format))
+        std::memcpy (&format, data, sizeof (format));
+    logAccess (s, object, *address, true, err, logged, format);
     return err;
 }
 

@@ -356,9 +356,22 @@ bool isKnownMode (CFRunLoopMode mode)
 }
 } // namespace
 
+std::string platform::modeName (CFStringRef mode)
+{
+    auto* text = platform::string (mode);
+    return text == nullptr ? std::string() : text->text.toStdString();
+}
+
 void CFRunLoopAddSource (CFRunLoopRef runLoop, CFRunLoopSourceRef source, CFRunLoopMode mode)
 {
-    if (runLoop == nullptr || source == nullptr || ! isKnownMode (mode))
+    if (runLoop == nullptr || source == nullptr)
+        return;
+    {
+        auto& s = platform::state();
+        platform::Lock lock (s.mutex);
+        s.sourceSchedules.push_back ({ runLoop->isMain, platform::modeName (mode) });
+    }
+    if (! isKnownMode (mode))
         return;
     if (runLoop->isMain)
         source->onMainLoop = true;

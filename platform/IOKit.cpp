@@ -212,6 +212,7 @@ void IOHIDManagerScheduleWithRunLoop (IOHIDManagerRef manager, CFRunLoopRef runL
         return;
     auto& s = state();
     Lock lock (s.mutex);
+    s.hidSchedules.push_back ({ runLoop->isMain, modeName (mode) });
     if (runLoop->isMain)
         manager->onMainLoop = true;
     reportPresentLater (s, manager);

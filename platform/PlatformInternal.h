@@ -173,6 +173,8 @@ struct State
     // kept here after a reset has forgotten them.
     std::vector<CFTypeRef> retired;
 
+    std::vector<sim::RunLoopSchedule> hidSchedules, sourceSchedules;
+
     // power
     std::vector<PowerRegistration> powerRegistrations;
     std::vector<sim::PowerAnswer> powerAnswers;
@@ -186,6 +188,9 @@ void populateDefaults (State&);
 using Lock = std::unique_lock<std::mutex>;
 
 Device* findDevice (State&, AudioObjectID id);
+
+// A run-loop mode's name, for the record of schedules.
+std::string modeName (CFStringRef mode);
 
 // Queues a notification of these addresses on the object (mutex held).
 void queueNotification (State&, AudioObjectID object, std::vector<AudioObjectPropertyAddress> addresses);

@@ -135,7 +135,6 @@ void platform::populateDefaults (State& s)
 {
     s.devices.clear();
     s.systemListeners.clear();
-    s.nextId = 40;
     s.interfaceIn = s.interfaceOut = 0;
     s.interfacePlugged = false;
     s.interfaceHidHandle = 0;
@@ -150,6 +149,8 @@ void platform::populateDefaults (State& s)
     s.powerRegistrations.clear();
     s.powerAnswers.clear();
     s.failPowerRegistration = false;
+    s.hidSchedules.clear();
+    s.sourceSchedules.clear();
 
     addDeviceLocked (s, onboardSpec(), false);
     plugLocked (s, false);
@@ -178,21 +179,32 @@ AudioDeviceSpec interfaceOutputSpec()
     return spec;
 }
 
+namespace
+{
+std::atomic<void (*)()> resetHook { nullptr };
+} // namespace
+
+void setResetHook (void (*hook)()) { resetHook = hook; }
+
 void reset()
 {
     ensureNotificationThread();
-    auto& s = state();
-    Lock lock (s.mutex);
-    ++s.generation;
+    {
+        auto& s = state();
+        Lock lock (s.mutex);
+        ++s.generation;
 
-    // Drop whatever is queued, then let a call in progress end (and drop what
-    // it queued meanwhile).
-    s.tasks.clear();
-    waitLocked (lock, [&] { return ! s.delivering; }, 10000);
-    s.tasks.clear();
-    s.pendingNotifications = 0;
+        // Drop whatever is queued, then let a call in progress end (and drop
+        // what it queued meanwhile).
+        s.tasks.clear();
+        waitLocked (lock, [&] { return ! s.delivering; }, 10000);
+        s.tasks.clear();
+        s.pendingNotifications = 0;
 
-    populateDefaults (s);
+        populateDefaults (s);
+    }
+    if (auto hook = resetHook.load())
+        hook();
 }
 
 bool waitForNotifications (int timeoutMs)
@@ -396,6 +408,18 @@ int hidManagerCount()
 {
     Lock lock (state().mutex);
     return (int) state().managers.size();
+}
+
+std::vector<RunLoopSchedule> hidManagerSchedules()
+{
+    Lock lock (state().mutex);
+    return state().hidSchedules;
+}
+
+std::vector<RunLoopSchedule> runLoopSourceSchedules()
+{
+    Lock lock (state().mutex);
+    return state().sourceSchedules;
 }
 
 // ---------------------------------------------------------------------------

@@ -11,7 +11,10 @@
 //   through 'pft ' (the physical format); volumes ('vold', elements 1 and 2 of each
 //   scope the device has streams in) range from -64 dB to 0 dB and are clamped to it;
 //   the interface's HID device present (kVendorId, kProductId, "Product" "Quibra");
-//   no HID manager, power registration or listener; no fault; delay 0.
+//   no HID manager, power registration, run-loop schedule or listener; no
+//   fault; delay 0.
+// Device ids are never handed out twice in a process, a reset included, so an
+// id kept from before a reset names no device.
 //
 // USB ids: vendor 0xFFF7 and product 0x0B0A. The vendor id lies at the top of the
 // 16-bit range, which the USB-IF has not handed to any company (0xFFFF itself is
@@ -46,6 +49,10 @@ constexpr float kMaxVolumeDb = 0.0f;
 // something which registers it should reset first, so that only one HID
 // manager reports the interface).
 void reset();
+// A function that every reset calls at its end, on the caller's thread: the
+// test program puts the state of its own that rides on the interface (the
+// device link's found ids, say) back to program start there. Null for none.
+void setResetHook (void (*hook)());
 
 // Waits until every notification queued so far (and those their listeners
 // cause) has been delivered; runs the message loop meanwhile when called on the
@@ -130,6 +137,7 @@ struct Access
     bool write;
     OSStatus status;
     Float64 value;   // rate, volume, scalar or mute value read or written; 0 otherwise
+    AudioStreamBasicDescription format;   // the record given to a 'pft ' write; zero otherwise
 };
 std::vector<Access> accessLog();
 void clearAccessLog();
@@ -149,6 +157,18 @@ int addHidDevice (const HidDeviceSpec& spec);
 void removeHidDevice (int handle);
 // Number of HID managers created since the last reset.
 int hidManagerCount();
+
+// ---------------------------------------------------------------------------
+// Run loops: where the program asked for its callbacks to run, one entry per
+// IOHIDManagerScheduleWithRunLoop call and per CFRunLoopAddSource call (power
+// notification sources) since the last reset, oldest first.
+struct RunLoopSchedule
+{
+    bool mainLoop;      // the main thread's run loop (the message loop)
+    std::string mode;   // the mode's name, e.g. "kCFRunLoopDefaultMode"
+};
+std::vector<RunLoopSchedule> hidManagerSchedules();
+std::vector<RunLoopSchedule> runLoopSourceSchedules();
 
 // ---------------------------------------------------------------------------
 // Power messages, delivered on the message loop to every power registration

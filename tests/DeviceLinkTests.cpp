@@ -58,21 +58,13 @@ struct EventLog
 };
 
 
+// Each test starts with the default interface and nothing found (TestMain).
 class DeviceLink : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        sim::reset();
-        gInAudioObjectID = 0;
-        gOutAudioObjectID = 0;
-    }
-
     void TearDown() override
     {
-        sim::reset();
-        gInAudioObjectID = 0;
-        gOutAudioObjectID = 0;
+        sim::reset();   // no event may reach the log after it has gone
         testsupport::pumpFor (10);
     }
 
@@ -125,6 +117,14 @@ TEST_F (DeviceLink, InterfacePresentAtStartArrivesThroughTheHidPathOnceTheLoopRu
     EXPECT_EQ (mydeviceStruct.productId, (UInt32) sim::kProductId);
     EXPECT_EQ (sim::hidManagerCount(), 1);
     EXPECT_TRUE (log.snapshot().empty()) << "nothing may be reported from inside the registration";
+    // Hot-plug on the main loop in its default mode; power messages there in all common modes.
+    const auto hid = sim::hidManagerSchedules(), power = sim::runLoopSourceSchedules();
+    ASSERT_EQ (hid.size(), 1u);
+    EXPECT_TRUE (hid[0].mainLoop);
+    EXPECT_EQ (hid[0].mode, "kCFRunLoopDefaultMode");
+    ASSERT_EQ (power.size(), 1u);
+    EXPECT_TRUE (power[0].mainLoop);
+    EXPECT_EQ (power[0].mode, "kCFRunLoopCommonModes");
     EXPECT_EQ (gInAudioObjectID, 0u);
 
     ASSERT_TRUE (waitForArrivals (1));
@@ -188,11 +188,13 @@ TEST_F (DeviceLink, NoArrivalWhenTheOutputSideNeverAppears)
     sim::addHidDevice ({});
     testsupport::pumpFor (500);   // the arrival work blocks the loop for its five runs
     EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 4900.0);
-    int uidReads = 0;
+    std::vector<AudioObjectPropertyScope> uidReads, fiveRuns;
     for (auto& a : sim::accessLog())
         if (a.object == inputOnly && a.address.mSelector == kAudioDevicePropertyDeviceUID)
-            ++uidReads;
-    EXPECT_EQ (uidReads, 10) << "five runs of two passes each";
+            uidReads.push_back (a.address.mScope);
+    for (int run = 0; run < 5; ++run)
+        fiveRuns.insert (fiveRuns.end(), { kAudioObjectPropertyScopeInput, kAudioObjectPropertyScopeOutput });
+    EXPECT_EQ (uidReads, fiveRuns) << "five runs of two passes each, the input pass first";
     EXPECT_EQ (log.count (eventDeviceArrived), 0);
     EXPECT_EQ (gInAudioObjectID, inputOnly) << "the input side alone is kept";
     EXPECT_EQ (gOutAudioObjectID, 0u);
@@ -228,10 +230,15 @@ TEST_F (DeviceLink, ProductNameDecidesRemovalButNotArrival)
     EXPECT_EQ (log.count (eventDeviceRemoved), 0);
     EXPECT_EQ (gInAudioObjectID, in) << "ids stay set";
 
+    // The ids kept count as found: the next arrival reports at once, although
+    // discovery finds nothing now.
+    sim::removeAllAudioDevices();
     sim::HidDeviceSpec capitals;
     capitals.product = "QUIBRA";
     const int hid2 = sim::addHidDevice (capitals);
-    ASSERT_TRUE (waitForArrivals (2));
+    ASSERT_TRUE (waitForArrivals (2, 3000));
+    EXPECT_EQ (gInAudioObjectID, in);
+    EXPECT_EQ (gOutAudioObjectID, out);
     sim::removeHidDevice (hid2);
     ASSERT_TRUE (testsupport::pumpUntil ([&] { return log.count (eventDeviceRemoved) == 1; }));
     EXPECT_EQ (gInAudioObjectID, 0u);
@@ -599,7 +606,19 @@ TEST_F (DeviceLink, SampleRate32000GoesThroughThePhysicalFormat)
     ASSERT_EQ (writes.size(), 2u);
     EXPECT_EQ (writes[0].object, in);
     EXPECT_EQ (writes[1].object, out);
-    EXPECT_EQ (writes[0].value, 32000.0);
+    for (auto& w : writes)
+    {
+        const auto& f = w.format;
+        EXPECT_EQ (f.mSampleRate, 32000.0);
+        EXPECT_EQ (f.mFormatID, kAudioFormatLinearPCM);
+        EXPECT_EQ (f.mFormatFlags, 0x0Cu) << "signed integer, packed";
+        EXPECT_EQ (f.mBytesPerPacket, 4u);
+        EXPECT_EQ (f.mFramesPerPacket, 1u);
+        EXPECT_EQ (f.mBytesPerFrame, 4u);
+        EXPECT_EQ (f.mChannelsPerFrame, 2u);
+        EXPECT_EQ (f.mBitsPerChannel, 16u);
+        EXPECT_EQ (f.mReserved, 0u);
+    }
     EXPECT_TRUE (myAccesses (kAudioDevicePropertyNominalSampleRate, true).empty());
     EXPECT_EQ (sim::nominalSampleRate (in), 32000.0);
     EXPECT_EQ (sim::nominalSampleRate (out), 32000.0);

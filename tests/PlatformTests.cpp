@@ -13,10 +13,10 @@
 
 namespace
 {
+// Each test starts with the default interface (TestMain).
 class Platform : public ::testing::Test
 {
 protected:
-    void SetUp() override { sim::reset(); }
     void TearDown() override
     {
         sim::reset();
@@ -330,10 +330,14 @@ TEST_F (Platform, ResetDropsPendingCallbacksAndRestoresDefaults)
     IOHIDManagerOpen (manager, kIOHIDOptionsTypeNone);
     sim::setMute (sim::interfaceOutputDevice(), true);
     sim::setNominalSampleRate (sim::interfaceInputDevice(), 96000.0);
+    const auto oldIn = sim::interfaceInputDevice(), oldOut = sim::interfaceOutputDevice();
     sim::reset();
     testsupport::pumpFor (200);
     EXPECT_EQ (seen.arrivals, 0) << "the arrival posted before the reset is dropped";
     EXPECT_EQ (sim::hidManagerCount(), 0);
+    EXPECT_TRUE (sim::hidManagerSchedules().empty());
+    for (auto id : sim::audioDevices())
+        EXPECT_TRUE (id != oldIn && id != oldOut) << "an id kept from before the reset names no device";
     EXPECT_FALSE (sim::isMuted (sim::interfaceOutputDevice()));
     EXPECT_EQ (sim::nominalSampleRate (sim::interfaceInputDevice()), 48000.0);
     CFRelease (manager);

@@ -20,7 +20,7 @@ SHOTS="${2:-/tmp}"
 mkdir -p "$SHOTS"
 TEST_NAME="$(basename "$0" .sh)"
 
-WORK="$(mktemp -d /tmp/quibra-e2e-XXXXXX)"
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/quibra-e2e-XXXXXX")"
 export HOME="$WORK/home"
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
