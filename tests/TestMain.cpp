@@ -3,6 +3,7 @@
 // Xlib would exit on the first harmless error of a bare X server).
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
+#include "panel/FontFolder.h"
 #include <X11/Xlib.h>
 #include <cstdlib>
 
@@ -28,6 +29,7 @@ int main (int argc, char** argv)
         return RUN_ALL_TESTS();
 
     useTemporaryHome();
+    FontFolder::useOwnFolder(); // the fonts the application lists
     XInitThreads();
     XSetErrorHandler (ignoreXError);
 
