@@ -1,4 +1,5 @@
 #include "panel/QuibraApplication.h"
+#include "panel/FontFolder.h"
 #include "panel/MainComponent.h"
 #include "panel/RaiseWindow.h"
 #include "panel/StderrTrace.h"
@@ -135,7 +136,10 @@ void QuibraApplication::MainWindow::resized()
 }
 
 //==============================================================================
-QuibraApplication::QuibraApplication() = default;
+QuibraApplication::QuibraApplication()
+{
+    FontFolder::useOwnFolder();
+}
 
 QuibraApplication::~QuibraApplication()
 {

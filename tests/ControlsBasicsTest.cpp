@@ -1,5 +1,6 @@
 // Rounding, the main-window constrainer, the dB label look and the menu-bar look.
 #include <gtest/gtest.h>
+#include <cstdlib>
 
 #include "ControlsTestSupport.h"
 #include "controls/PopupMenuLookAndFeel.h"
@@ -165,6 +166,18 @@ TEST (ControlsLabelLook, LargestHeightAtWhichTheReferenceTextFits)
         label.setSize (width, 20);
         EXPECT_FLOAT_EQ (look.getLabelFont (label).getHeight(), 0.1f) << "width " << width;
     }
+}
+
+// The framework lists the fonts of the panel's own family only (as set up by
+// the test program like the application), whatever else the machine has.
+TEST (ControlsLabelLook, FontsComeFromTheOwnFolderOnly)
+{
+    auto names = juce::Font::findAllTypefaceNames();
+    ASSERT_FALSE (names.isEmpty());
+    for (auto& name : names)
+        EXPECT_TRUE (name.startsWith ("DejaVu")) << name;
+    EXPECT_EQ (juce::Font().getTypefacePtr()->getName(), "DejaVu Sans");
+    EXPECT_EQ (std::getenv ("JUCE_FONT_PATH"), nullptr);
 }
 
 TEST (ControlsLabelLook, DefaultFontSizeDependsOnlyOnWidth)

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 
 #include "device/RegisterDeviceCallBacksMac.h"
+#include "panel/FontFolder.h"
 #include "platform/SimulatedInterface.h"
 
 #include <cerrno>
@@ -92,6 +93,7 @@ int main (int argc, char** argv)
         removeProcessFolder();
         return 2;
     }
+    FontFolder::useOwnFolder(); // the fonts the application lists
     XInitThreads();
     XSetErrorHandler (ignoreXError);
 
