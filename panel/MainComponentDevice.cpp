@@ -213,11 +213,15 @@ void MainComponent::buttonClicked (juce::Button* button)
     {
         if (button == rateButton)
         {
-            // The click has ticked this button already. When the interface
-            // refuses the rate no change is reported, so tick the rate it
-            // really has now; the refresh after an accepted change agrees.
             hw_setSampleRate (rate);
-            synchroniseSampleRate();
+
+            // The click has ticked this button (the radio group reports the
+            // one it unticks here as well, first). When the interface refuses
+            // the rate no change is reported, so tick the rate it really has
+            // now; after an accepted change the refresh agrees.
+            if (button->getToggleState())
+                synchroniseSampleRate();
+
             return;
         }
     }
