@@ -6,8 +6,8 @@
 #include "platform/CoreAudio.h"
 
 #include <locale>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 namespace
 {
