@@ -99,6 +99,7 @@ void SliderStereoGroup::mouseMove (const juce::MouseEvent& e)
 void SliderStereoGroup::mouseDown (const juce::MouseEvent& e)
 {
     mouseInLinkArea = linkArea.contains (e.getPosition());
+    lastStepY = e.position.y;
 }
 
 void SliderStereoGroup::mouseDrag (const juce::MouseEvent& e)
@@ -106,12 +107,16 @@ void SliderStereoGroup::mouseDrag (const juce::MouseEvent& e)
     if (! mouseInLinkArea)
         return;
 
-    const int distance = roundHalfEven ((double) e.position.y - (double) e.mouseDownPosition.y);
+    // One step per drag event, in the direction the pointer moved since the
+    // last step (down lowers both, as on a fader); measuring from the press
+    // point would keep lowering while the user drags back up.
+    const int distance = roundHalfEven ((double) e.position.y - (double) lastStepY);
 
-    if (distance > 0)
-        moveLinkedSliders (1);
-    else if (distance < 0)
-        moveLinkedSliders (-1);
+    if (distance == 0)
+        return;
+
+    lastStepY = e.position.y;
+    moveLinkedSliders (distance > 0 ? 1 : -1);
 }
 
 void SliderStereoGroup::mouseUp (const juce::MouseEvent&)
@@ -132,7 +137,9 @@ void SliderStereoGroup::mouseWheelMove (const juce::MouseEvent&, const juce::Mou
     if (wheel.deltaY == 0.0f || ! mouseInLinkArea)
         return;
 
-    moveLinkedSliders (wheel.deltaY > 0.0f ? 1 : -1);
+    // The way each fader's own wheel goes: up raises both.
+    const bool up = (wheel.deltaY > 0.0f) != wheel.isReversed;
+    moveLinkedSliders (up ? -1 : 1);
 }
 
 void SliderStereoGroup::sliderValueChanged (juce::Slider* slider)
@@ -179,11 +186,19 @@ void SliderStereoGroup::moveLinkedSliders (int direction)
         suffix = "-";
     }
 
+    const auto leftBefore = leftSlider.getValue();
+    const auto rightBefore = rightSlider.getValue();
     rightSlider.setValue (right, juce::dontSendNotification);
     leftSlider.setValue (left, juce::dontSendNotification);
+    const bool changed = leftSlider.getValue() != leftBefore || rightSlider.getValue() != rightBefore;
     lastRightValue = rightSlider.getValue();
     lastLeftValue = leftSlider.getValue();
     sendActionMessage (updateMessage + suffix);
+
+    // The owner writes the faders to the interface on the plain message only,
+    // as after a fader drag; send it too when a step moved either fader.
+    if (changed && suffix.isNotEmpty())
+        sendActionMessage (updateMessage);
 }
 
 void SliderStereoGroup::setLevels (double left, double right)

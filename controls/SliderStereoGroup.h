@@ -1,7 +1,7 @@
 // The output-volume control: two vertical faders in dB, linked while the
 // pointer rests in the strip between their centres (moving one then moves the
-// other by the same amount). Every user change goes out as the action message
-// "volume_update".
+// other by the same amount; a drag or wheel turn over the strip moves both).
+// Every user change goes out as the action message "volume_update".
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -55,7 +55,9 @@ public:
     void removeLookAndFeel();
     // Follows a change of the link state into the look and the faders.
     void switchLookAndFeel();
-    // Moves both faders one linkStep down (direction > 0) or up (< 0) and reports it.
+    // Moves both faders one linkStep down (direction > 0) or up (< 0) and
+    // reports it ("volume_update-" / "volume_update+"), followed by the plain
+    // "volume_update" when either fader moved.
     void moveLinkedSliders (int direction);
 
     DesignRect leftSliderDesign;
@@ -81,5 +83,8 @@ public:
     juce::Rectangle<int> linkArea;
 
 private:
+    // Pointer height at the press or at the last drag step over the strip.
+    float lastStepY = 0.0f;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SliderStereoGroup)
 };

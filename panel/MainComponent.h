@@ -52,6 +52,8 @@ public:
 
     // Mute off, 48000 Hz, 0 dB on both sides, then the controls read back.
     void setFactoryDefaults();
+    // Factory defaults now when the interface has been found, else once it arrives.
+    void setFactoryDefaultsOnceFound();
     // Writes both dB labels from the faders.
     void setLevelLabels();
     // Ticks the rate button of a rate (never notifies); other rates change nothing.
@@ -90,6 +92,8 @@ public:
     VelkSliderLookAndFeel faderLookAndFeel;
     juce::Image backgroundNormal, backgroundDown;
     bool changeGuard = false;
+    // Set: the next arrival of the interface applies the factory defaults.
+    bool factoryDefaultsOnArrival = false;
     double backgroundDesignWidth = 0.0, backgroundDesignHeight = 0.0;
 
     // The routing preset file chooser while one is open (MainComponentMenus.cpp).
@@ -108,9 +112,14 @@ private:
     void writeVolumesToDevice();
     // Sets changeGuard until 50 ms after this call.
     void startChangeGuard();
+    // (Re)starts the one refresh from the device, delayMs from now.
+    void startRefresh (int delayMs);
 
     // When the last user change (re)started the guard.
     juce::uint32 changeGuardStartMs = 0;
+    // When the pending refresh was (re)started, and its delay.
+    juce::uint32 refreshStartMs = 0;
+    int refreshDelayMs = 0;
     // A refresh left the volumes, mute and labels alone under the guard; they
     // are read back when the guard ends.
     bool readBackAfterGuard = false;

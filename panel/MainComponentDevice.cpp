@@ -7,6 +7,7 @@
 
 #include <locale>
 #include <sstream>
+#include <utility>
 
 namespace
 {
@@ -57,7 +58,7 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
 
     if (event == eventPropertyChanged)
     {
-        panel.startTimer (timerRefreshFromDevice, 50);
+        panel.startRefresh (50);
     }
     else if (event == eventDeviceRemoved)
     {
@@ -66,6 +67,11 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
     else if (event == eventDeviceArrived)
     {
         panel.enabledButtons (true);
+
+        // Started with "/defaults" before the interface was found.
+        if (std::exchange (panel.factoryDefaultsOnArrival, false))
+            panel.setFactoryDefaults();
+
         panel.synchroniseSampleRate();
 
         if (! panel.changeGuard)
@@ -73,7 +79,7 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
 
         panel.setLevelLabels();
         panel.readMuteFromDevice();
-        panel.startTimer (timerRefreshFromDevice, 200);
+        panel.startRefresh (200);
         panel.repaint();
     }
 }
@@ -169,6 +175,15 @@ void MainComponent::timerCallback (int timerID)
     }
     else if (timerID == timerRefreshFromDevice)
     {
+        // Held like the guard: not before its full delay.
+        const auto elapsed = juce::Time::getMillisecondCounter() - refreshStartMs;
+
+        if (elapsed < (juce::uint32) refreshDelayMs)
+        {
+            startTimer (timerRefreshFromDevice, refreshDelayMs - (int) elapsed);
+            return;
+        }
+
         synchroniseSampleRate();
 
         if (! changeGuard)
@@ -198,9 +213,15 @@ void MainComponent::buttonClicked (juce::Button* button)
     {
         if (button == rateButton)
         {
-            // The refresh after the interface's change notification ticks
-            // whatever rate the interface then reports.
             hw_setSampleRate (rate);
+
+            // The click has ticked this button (the radio group reports the
+            // one it unticks here as well, first). When the interface refuses
+            // the rate no change is reported, so tick the rate it really has
+            // now; after an accepted change the refresh agrees.
+            if (button->getToggleState())
+                synchroniseSampleRate();
+
             return;
         }
     }
@@ -211,6 +232,22 @@ void MainComponent::buttonClicked (juce::Button* button)
         writeProperty (gOutAudioObjectID, muteAddress, (UInt32) (muteButton->getToggleState() ? 1 : 0));
         startChangeGuard();
     }
+}
+
+void MainComponent::startRefresh (int delayMs)
+{
+    refreshStartMs = juce::Time::getMillisecondCounter();
+    refreshDelayMs = delayMs;
+    startTimer (timerRefreshFromDevice, delayMs);
+}
+
+void MainComponent::setFactoryDefaultsOnceFound()
+{
+    // Before the interface is found every write would fail.
+    if (gInAudioObjectID.load() != 0 && gOutAudioObjectID.load() != 0)
+        setFactoryDefaults();
+    else
+        factoryDefaultsOnArrival = true;
 }
 
 void MainComponent::startChangeGuard()

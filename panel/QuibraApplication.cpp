@@ -227,7 +227,8 @@ void QuibraApplication::initialise (const juce::String& commandLine)
 
     if (defaultsMode)
     {
-        panel->setFactoryDefaults();
+        // The device link finds the interface on the message loop, after this.
+        panel->setFactoryDefaultsOnceFound();
         panel->savedWindowPosition ({});
     }
     else

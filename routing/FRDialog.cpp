@@ -414,6 +414,7 @@ void FlexrouteDialog::mouseDown (const juce::MouseEvent& e)
             wire->startTimer (200);
             wire->restoreColour = wire->colour;
             wire->colour = juce::Colours::blueviolet;
+            wire->onFlashEnd = [this] { repaint(); };
 
             if (wire->sourceEnd != nullptr)
             {
@@ -492,7 +493,13 @@ void FlexrouteDialog::mouseEnter (const juce::MouseEvent& e)
         fillUpMixer();
     }
 
+    // Completed or dropped: the pending curve goes and the new wire shows. The
+    // release before this one repainted while the wire was still pending.
+    const bool wasPending = dragStartNode != nullptr;
     clearPendingWire();
+
+    if (wasPending)
+        repaint();
 }
 
 void FlexrouteDialog::mouseDoubleClick (const juce::MouseEvent& e)

@@ -63,4 +63,7 @@ void VelkFRConnectionPath::timerCallback()
 {
     stopTimer();
     colour = restoreColour;
+
+    if (onFlashEnd != nullptr)
+        onFlashEnd();
 }

@@ -22,8 +22,11 @@ public:
     // True when the flattened curve meets the segment (editor coordinates).
     bool checkIntersectionWithPath (juce::Line<float> segment) const;
 
-    // Ends a pick flash: stops the timer and puts the wire's own colour back.
+    // Ends a pick flash: stops the timer, puts the wire's own colour back and
+    // calls onFlashEnd (the editor repaints, as the wire is not on screen itself).
     void timerCallback() override;
+
+    std::function<void()> onFlashEnd;
 
     juce::Path path;
     juce::Colour colour { juce::Colours::transparentBlack };

@@ -177,6 +177,9 @@ TEST (AppWindow, DefaultsModeCentresResetsAndForgetsThePosition)
         a.window().setTopLeftPosition (30, 40);
     }
     App a;
+    // As in a fresh process: the device link has found nothing yet.
+    gInAudioObjectID = 0;
+    gOutAudioObjectID = 0;
 
     // The interface away from its factory values.
     const auto in = sim::interfaceInputDevice(), out = sim::interfaceOutputDevice();
@@ -197,6 +200,8 @@ TEST (AppWindow, DefaultsModeCentresResetsAndForgetsThePosition)
         return sim::nominalSampleRate (out) == 48000.0 && ! sim::isMuted (out) && sim::volumeDb (out, 1) == 0.0f;
     }, 15000)) << sim::nominalSampleRate (out) << " Hz, muted " << sim::isMuted (out) << ", " << sim::volumeDb (out, 1) << " dB";
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (a.panel()) == 48000; }, 15000));
+    EXPECT_EQ (a.panel().leftLevelLabel->getText(), "0 dB");
+    EXPECT_FALSE (a.panel().muteButton->getToggleState());
 }
 
 TEST (AppWindow, LaterLaunchWithDefaultsResetsForgetsAndRecentres)

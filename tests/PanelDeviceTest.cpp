@@ -1,6 +1,7 @@
 // The panel with the simulated interface: arrival, removal, rates, volumes,
 // mute, changes by other programs, the change guard, factory defaults, and
 // events that arrive while the panel goes away.
+#include "ControlsTestSupport.h"
 #include "PanelTestSupport.h"
 #include "platform/SimulatedInterface.h"
 
@@ -116,6 +117,17 @@ TEST_F (PanelDevice, RateClickSetsBothSidesAndTheRefreshTicksWhatTheyReport)
     ASSERT_TRUE (arrive (p));
     ASSERT_EQ (tickedRate (p), 48000);
 
+    // The interface refuses 176.4 kHz: nothing changes there and nothing is
+    // reported, and the button of the rate it keeps is lit again.
+    sim::refuseRate (in(), 176400.0);
+    sim::refuseRate (out(), 176400.0);
+    p.rateButton176->triggerClick();
+    testsupport::pumpFor (300);
+    EXPECT_EQ (sim::nominalSampleRate (out()), 48000.0);
+    EXPECT_EQ (tickedRate (p), 48000);
+    sim::refuseRate (in(), 176400.0, false);
+    sim::refuseRate (out(), 176400.0, false);
+
     p.rateButton176->triggerClick();
     ASSERT_TRUE (testsupport::pumpUntil ([&] {
         return sim::nominalSampleRate (in()) == 176400.0 && sim::nominalSampleRate (out()) == 176400.0;
@@ -177,6 +189,17 @@ TEST_F (PanelDevice, ChangesByAnotherProgramReachTheControls)
         return left (p) == -12.0 && right (p) == -40.0 && p.muteButton->getToggleState()
             && p.leftLevelLabel->getText() == "-12 dB" && p.rightLevelLabel->getText() == "-40 dB";
     }));
+
+    // Two change reports 30 ms apart give one refresh, not before 50 ms after the second.
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.isTimerRunning (MainComponent::timerRefreshFromDevice); }));
+    MainComponent::OnApiCallback (&p, nullptr, eventPropertyChanged);
+    const auto first = juce::Time::getMillisecondCounter();
+    testsupport::pumpUntil ([&] { return juce::Time::getMillisecondCounter() - first >= 30; });
+    const auto second = juce::Time::getMillisecondCounter();
+    MainComponent::OnApiCallback (&p, nullptr, eventPropertyChanged);
+    while (p.isTimerRunning (MainComponent::timerRefreshFromDevice) && juce::Time::getMillisecondCounter() - second < 5000)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+    EXPECT_GE (juce::Time::getMillisecondCounter() - second, 50u);
 
     // The panel itself never wrote: every write in the log came from the other thread.
     for (const auto& access : sim::accessLog())
@@ -246,6 +269,47 @@ TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
         return left (p) == -50.0 && right (p) == -44.0 && p.muteButton->getToggleState()
             && p.leftLevelLabel->getText() == "-50 dB";
     }));
+}
+
+TEST_F (PanelDevice, LinkStripMovesTheInterfaceAndTheLabelsWithTheFaders)
+{
+    sim::setVolumeDb (out(), 1, -20.0f);
+    sim::setVolumeDb (out(), 2, -30.0f);
+    auto& p = openPanel();
+    ASSERT_TRUE (arrive (p));
+    auto& g = *p.sliderGroup;
+
+    // Faders, labels and the interface all tell the same volumes.
+    const auto agree = [&] {
+        return sim::volumeDb (out(), 1) == (float) left (p) && sim::volumeDb (out(), 2) == (float) right (p)
+            && p.leftLevelLabel->getText() == MainComponent::levelText (left (p))
+            && p.rightLevelLabel->getText() == MainComponent::levelText (right (p));
+    };
+
+    // The pointer rests in the strip between the faders: a wheel notch up.
+    const auto strip = g.localPointToGlobal (g.linkArea.getCentre());
+    ASSERT_TRUE (controlstest::movePointerTo (strip));
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return g.wasLinked; }, 3000));
+    ASSERT_TRUE (controlstest::xdo ("click 4"));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return left (p) == -19.0 && right (p) == -29.0 && agree(); }))
+        << sim::volumeDb (out(), 1) << " dB, label " << p.leftLevelLabel->getText();
+
+    // A drag down over the strip lowers both; back up, it raises them again.
+    ASSERT_TRUE (controlstest::xdo ("mousedown 1"));
+    for (int step : { 1, 2, 3, 4 })
+        controlstest::movePointerTo (strip + juce::Point<int> (0, 6 * step));
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return left (p) < -19.0; }, 3000));
+    testsupport::pumpFor (200);
+    const auto lowest = left (p);
+    for (int step : { 3, 2 })
+        controlstest::movePointerTo (strip + juce::Point<int> (0, 6 * step));
+    ASSERT_TRUE (controlstest::xdo ("mouseup 1"));
+    ASSERT_TRUE (controlstest::waitForButtonsUp());
+    EXPECT_GT (left (p), lowest);
+    EXPECT_EQ (right (p), left (p) - 10.0);
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! p.changeGuard && agree(); }))
+        << sim::volumeDb (out(), 1) << " dB, label " << p.leftLevelLabel->getText() << ", fader " << left (p);
+    controlstest::movePointerTo ({ 1, 1 });
 }
 
 TEST_F (PanelDevice, RefreshSkippedUnderTheGuardIsMadeUpWhenItEnds)

@@ -190,6 +190,26 @@ TEST (RoutingMouse, ReleaseOnStartNodeOrBackgroundCancelsAndRebuilds)
     w.move (centreOf (node (w, kindWdm, 1, true)));
     EXPECT_EQ (w->getWires().size(), 1);
     EXPECT_FALSE (asioOut2.occupied);
+
+    // ... or straight onto a node, which completes it: on screen the new red
+    // wire shows at once and the orange pending curve is gone.
+    w.leaveToBackground();
+    const auto wdmOut2 = centreOf (node (w, kindWdm, 1, false));
+    const juce::Point<float> outside { 600.0f, 120.0f };
+    w.dragLine (wdmOut2, outside);
+    const juce::Point<float> pendingControl { wdmOut2.x + wdmOut2.getDistanceFrom (outside) * 0.5f, wdmOut2.y + 20.0f };
+    const auto pendingMid = ((wdmOut2 + pendingControl * 2.0f + outside) / 4.0f).toInt();
+    ASSERT_TRUE (testsupport::pumpUntil ([&] {
+        return routingtest::windowPixels (*w).getPixelAt (pendingMid.x, pendingMid.y) == juce::Colours::orange;
+    }, 3000));
+    w.move (centreOf (node (w, kindAsio, 4, true)));
+    ASSERT_EQ (w->getWires().size(), 2);
+    const auto made = routingtest::pointOnWire (*w->getWires()[1], 0.5f).toInt();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] {
+        const auto shown = routingtest::windowPixels (*w);
+        return shown.getPixelAt (made.x, made.y) == juce::Colours::red
+            && shown.getPixelAt (pendingMid.x, pendingMid.y) != juce::Colours::orange;
+    }, 3000));
 }
 
 TEST (RoutingMouse, PickFlashEndsAtReleaseOrAfter200ms)
@@ -200,7 +220,8 @@ TEST (RoutingMouse, PickFlashEndsAtReleaseOrAfter200ms)
     auto& wire = *w->getWires()[0];
     const auto p = pickPoint (w, wire);
 
-    // Press and hold: blue-violet until the wire's timer ends it.
+    // Press and hold: blue-violet on screen until the wire's timer ends it.
+    const auto shown = [&] { return routingtest::windowPixels (*w).getPixelAt ((int) p.x, (int) p.y); };
     w.move (p);
     w.down (p);
     EXPECT_EQ (wire.colour, juce::Colours::blueviolet);
@@ -208,6 +229,7 @@ TEST (RoutingMouse, PickFlashEndsAtReleaseOrAfter200ms)
     const auto start = juce::Time::getMillisecondCounter();
     ASSERT_TRUE (testsupport::pumpUntil ([&] { return wire.colour == juce::Colours::yellow; }, 3000));
     EXPECT_GE (juce::Time::getMillisecondCounter() - start, 100u);  // framework timers may fire a little early
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return shown() == juce::Colours::yellow; }, 3000)) << shown().toString();
     w.up (p);
     EXPECT_EQ (w->getWires().size(), 1);
     EXPECT_EQ (wire.sourceEnd, w->findNode (kindAsio, 0, false));

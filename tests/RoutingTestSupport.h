@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <memory>
 
 #include "TestSupport.h"
@@ -73,6 +74,34 @@ inline void parkRealPointer()
         XSync (display, False);
         XCloseDisplay (display);
     }
+}
+
+// What the X server shows of a window on the desktop (the pixels of its own
+// X window, as the user sees them): black where it cannot be read.
+inline juce::Image windowPixels (juce::Component& window)
+{
+    juce::Image result (juce::Image::RGB, window.getWidth(), window.getHeight(), true);
+    auto* peer = window.getPeer();
+    auto* display = XOpenDisplay (nullptr);
+    if (peer == nullptr || display == nullptr)
+        return result;
+
+    XSync (display, False);
+    if (auto* xi = XGetImage (display, (::Window) (juce::pointer_sized_uint) peer->getNativeHandle(), 0, 0,
+                              (unsigned) window.getWidth(), (unsigned) window.getHeight(), AllPlanes, ZPixmap))
+    {
+        for (int y = 0; y < window.getHeight(); ++y)
+            for (int x = 0; x < window.getWidth(); ++x)
+            {
+                const auto v = XGetPixel (xi, x, y);
+                result.setPixelAt (x, y, juce::Colour ((juce::uint8) ((v & xi->red_mask) >> 16),
+                                                       (juce::uint8) ((v & xi->green_mask) >> 8),
+                                                       (juce::uint8) (v & xi->blue_mask)));
+            }
+        XDestroyImage (xi);
+    }
+    XCloseDisplay (display);
+    return result;
 }
 
 // The editor on the desktop in a window of its own, with a mouse that goes
