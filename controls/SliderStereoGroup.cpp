@@ -103,7 +103,8 @@ void SliderStereoGroup::mouseDown (const juce::MouseEvent& e)
 
 void SliderStereoGroup::mouseDrag (const juce::MouseEvent& e)
 {
-    if (! mouseInLinkArea)
+    // A right-drag moves nothing: right-clicks are the owner's.
+    if (! mouseInLinkArea || e.mods.isPopupMenu())
         return;
 
     const int distance = roundHalfEven ((double) e.position.y - (double) e.mouseDownPosition.y);
@@ -118,8 +119,11 @@ void SliderStereoGroup::mouseUp (const juce::MouseEvent&)
 {
 }
 
-void SliderStereoGroup::mouseDoubleClick (const juce::MouseEvent&)
+void SliderStereoGroup::mouseDoubleClick (const juce::MouseEvent& e)
 {
+    if (e.mods.isPopupMenu())
+        return;
+
     leftSlider.setValue (doubleClickValue, juce::dontSendNotification);
     rightSlider.setValue (doubleClickValue, juce::dontSendNotification);
     lastRightValue = rightSlider.getValue();
