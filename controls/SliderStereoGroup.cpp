@@ -103,8 +103,7 @@ void SliderStereoGroup::mouseDown (const juce::MouseEvent& e)
 
 void SliderStereoGroup::mouseDrag (const juce::MouseEvent& e)
 {
-    // A right-drag moves nothing: right-clicks are the owner's.
-    if (! mouseInLinkArea || e.mods.isPopupMenu())
+    if (! mouseInLinkArea)
         return;
 
     const int distance = roundHalfEven ((double) e.position.y - (double) e.mouseDownPosition.y);
@@ -119,11 +118,8 @@ void SliderStereoGroup::mouseUp (const juce::MouseEvent&)
 {
 }
 
-void SliderStereoGroup::mouseDoubleClick (const juce::MouseEvent& e)
+void SliderStereoGroup::mouseDoubleClick (const juce::MouseEvent&)
 {
-    if (e.mods.isPopupMenu())
-        return;
-
     leftSlider.setValue (doubleClickValue, juce::dontSendNotification);
     rightSlider.setValue (doubleClickValue, juce::dontSendNotification);
     lastRightValue = rightSlider.getValue();

@@ -6,8 +6,6 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "controls/IgnoresPopupClicks.h"
-
 class VelkSliderLookAndFeel;
 
 class SliderStereoGroup : public juce::Component,
@@ -67,9 +65,8 @@ public:
     int designX = 0;
     int designY = 0;
     int designYOffset = 0;
-    // A right-click on a fader is the owner's (it never moves the fader).
-    IgnoresPopupClicks<juce::Slider> leftSlider;
-    IgnoresPopupClicks<juce::Slider> rightSlider;
+    juce::Slider leftSlider;
+    juce::Slider rightSlider;
     bool mouseInLinkArea = false; // the link state
     bool wasLinked = false;
     double doubleClickValue = 0.0;

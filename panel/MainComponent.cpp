@@ -3,7 +3,6 @@
 #include "panel/AboutWindow.h"
 #include "panel/MainMenu.h"
 #include "panel/StderrTrace.h"
-#include "controls/IgnoresPopupClicks.h"
 #include "controls/VelkImageButton.h"
 #include "controls/VelkImageScaling.h"
 #include "routing/FRDialog.h"
@@ -55,9 +54,6 @@ constexpr Fractions fractionsRightLabel { 0.271689f, 0.794828f, 0.196347f, 0.058
 // The printed "FLEXROUTE" under the maker's mark, with a margin round it.
 constexpr Fractions fractionsRoutingLegend { 0.630137f, 0.9f, 0.219178f, 0.0310345f };
 
-// The panel's buttons leave right-clicks to the panel (the routing menu).
-using PanelButton = IgnoresPopupClicks<juce::ImageButton>;
-
 // Products in single precision, truncated toward zero.
 juce::Rectangle<int> placeByFractions (const Fractions& f, float width, float height, int yOffset)
 {
@@ -102,13 +98,13 @@ juce::Image rescaledCopy (const juce::Image& source, int width, int height)
 
 //==============================================================================
 MainComponent::MainComponent()
-    : rateButton44 (std::make_unique<PanelButton> ("44")),
-      rateButton48 (std::make_unique<PanelButton> ("48")),
-      rateButton88 (std::make_unique<PanelButton> ("88")),
-      rateButton96 (std::make_unique<PanelButton> ("96")),
-      rateButton176 (std::make_unique<PanelButton> ("176")),
-      rateButton192 (std::make_unique<PanelButton> ("192")),
-      muteButton (std::make_unique<PanelButton> ("MuteOut")),
+    : rateButton44 (std::make_unique<juce::ImageButton> ("44")),
+      rateButton48 (std::make_unique<juce::ImageButton> ("48")),
+      rateButton88 (std::make_unique<juce::ImageButton> ("88")),
+      rateButton96 (std::make_unique<juce::ImageButton> ("96")),
+      rateButton176 (std::make_unique<juce::ImageButton> ("176")),
+      rateButton192 (std::make_unique<juce::ImageButton> ("192")),
+      muteButton (std::make_unique<juce::ImageButton> ("MuteOut")),
       sliderGroup (std::make_unique<SliderStereoGroup>()),
       leftLevelLabel (std::make_unique<juce::Label>()),
       rightLevelLabel (std::make_unique<juce::Label>()),

@@ -5,10 +5,12 @@
 
 //==============================================================================
 // Offers the routing menu (the menu model's index -1) on a right-click anywhere
-// on the panel, its controls included (they leave right-clicks alone), and on a
-// left click on the printed "FLEXROUTE" legend, where the pointer turns into a
-// hand. The menu bar keeps its own clicks. The chosen item goes to the model
-// like a menu-bar item.
+// on the panel, its controls included, and on a left click on the printed
+// "FLEXROUTE" legend, where the pointer turns into a hand. The menu bar keeps
+// its own clicks. The menu opens on the press and is modal: the control under
+// the pointer is released at once and never sees the rest of the click, so a
+// right-click presses, toggles or drags nothing. The chosen item goes to the
+// model like a menu-bar item.
 class QuibraApplication::MainWindow::RoutingMenuOpener final : public juce::MouseListener
 {
 public:
