@@ -146,6 +146,10 @@ on_screen() { geometry "$FWID"; [ "$X" -ge 0 ] && [ $(( X + W )) -le 1280 ] && [
 wait_for on_screen 10 || fail "FlexROUTE opened at $X,$Y size ${W}x$H, off the 1280-wide screen"
 note "panel at $MX: FlexROUTE window at $X,$Y size ${W}x$H"
 shot "$SHOTS/flexroute-right-edge.png"
+# The routing window now covers the panel's menu bar: move the panel clear of it.
+xdotool windowmove "$WID" 100 "$MY"
+wait_for 'geometry "$WID"; [ "$X" = 100 ]' 10 || fail "the main window did not move to x 100"
+MX=$X; MY=$Y
 
 # File > Close: the program ends, and its shutdown stores the window state.
 [ -z "$(setting WindowPosition)" ] || fail "WindowPosition stored before any close"
