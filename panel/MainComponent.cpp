@@ -51,6 +51,8 @@ constexpr Fractions fractions192 { 0.577626f, 0.684483f, 0.315068f, 0.0793103f }
 constexpr Fractions fractionsMute { 0.175799f, 0.875862f, 0.191781f, 0.0810345f };
 constexpr Fractions fractionsLeftLabel { 0.0844749f, 0.793103f, 0.184932f, 0.0603448f };
 constexpr Fractions fractionsRightLabel { 0.271689f, 0.794828f, 0.196347f, 0.0586207f };
+// The printed "FLEXROUTE" under the maker's mark, with a margin round it.
+constexpr Fractions fractionsRoutingLegend { 0.630137f, 0.9f, 0.219178f, 0.0310345f };
 
 // Products in single precision, truncated toward zero.
 juce::Rectangle<int> placeByFractions (const Fractions& f, float width, float height, int yOffset)
@@ -333,6 +335,12 @@ juce::Array<juce::ImageButton*> MainComponent::panelButtons() const
 {
     return { rateButton44.get(), rateButton48.get(), rateButton88.get(), rateButton96.get(),
              rateButton176.get(), rateButton192.get(), muteButton.get() };
+}
+
+juce::Rectangle<int> MainComponent::routingLegendArea() const
+{
+    return placeByFractions (fractionsRoutingLegend, (float) getWidth(),
+                             (float) (getHeight() - juce::jmin (menuBarHeight, getHeight())), menuBarHeight);
 }
 
 //==============================================================================

@@ -61,6 +61,10 @@ public:
     // Stores the main window's state string under "WindowPosition".
     void savedWindowPosition (juce::String state);
 
+    // Where the panel picture prints "FLEXROUTE": a left click there opens the
+    // routing menu, like a right-click anywhere on the panel.
+    juce::Rectangle<int> routingLegendArea() const;
+
     // Formats a fader value for a dB label: "-63.5 dB", "0 dB" (locale-free).
     static juce::String levelText (double value);
 

@@ -48,6 +48,26 @@ void rememberPresetPath (MainComponent& panel, const juce::File& file)
     if (auto* settings = panel.appProperties.getUserSettings())
         settings->setValue (lastPresetPathKey, file.getFullPathName());
 }
+
+// Places a dialog window at bounds (its content area), then moves it the least
+// distance that keeps it, with the frame its window manager gave it, on the
+// usable area of the monitor nearest to it: a window opened off the screen
+// could be neither seen nor moved back.
+void placeOnMonitor (juce::Component& window, juce::Rectangle<int> bounds)
+{
+    const auto& displays = juce::Desktop::getInstance().getDisplays();
+    if (const auto* display = displays.getDisplayForPoint (bounds.getCentre()))
+    {
+        auto area = display->userArea;
+        if (auto* peer = window.getPeer())
+            if (const auto frame = peer->getFrameSizeIfPresent())
+                area = frame->subtractedFrom (area);
+
+        bounds = MenuPlacement::keptInside (bounds, area);
+    }
+
+    window.setBounds (bounds);
+}
 } // namespace
 
 //==============================================================================
@@ -151,7 +171,7 @@ void MainComponent::menuItemSelected (int menuItemID, int)
             {
                 raiseToFront (*flexrouteWindow);
                 const auto monitor = getParentMonitorArea();
-                flexrouteWindow->setBounds (MenuPlacement::routingWindowBounds (
+                placeOnMonitor (*flexrouteWindow, MenuPlacement::routingWindowBounds (
                     getScreenPosition(), getWidth(), monitor.getWidth(),
                     { flexrouteWindow->getWidth(), flexrouteWindow->getHeight() }));
             }
@@ -160,7 +180,7 @@ void MainComponent::menuItemSelected (int menuItemID, int)
         case idAbout:
             if (aboutDialogWindow != nullptr)
             {
-                aboutDialogWindow->setBounds (MenuPlacement::aboutWindowBounds (
+                placeOnMonitor (*aboutDialogWindow, MenuPlacement::aboutWindowBounds (
                     getScreenBounds(), { aboutDialogWindow->getWidth(), aboutDialogWindow->getHeight() }));
                 aboutDialogWindow->setResizable (false, false);
 

@@ -22,4 +22,11 @@ juce::Rectangle<int> aboutWindowBounds (juce::Rectangle<int> panelScreenBounds, 
 {
     return { panelScreenBounds.getX(), panelScreenBounds.getY() + 50, windowSize.x, windowSize.y };
 }
+
+juce::Rectangle<int> keptInside (juce::Rectangle<int> window, juce::Rectangle<int> area)
+{
+    const int x = juce::jmax (area.getX(), juce::jmin (window.getX(), area.getRight() - window.getWidth()));
+    const int y = juce::jmax (area.getY(), juce::jmin (window.getY(), area.getBottom() - window.getHeight()));
+    return window.withPosition (x, y);
+}
 } // namespace MenuPlacement

@@ -13,10 +13,15 @@ namespace MenuPlacement
 // It goes on the side with more room; equal room puts it on the left. When
 // the panel reaches past the monitor's width, the room on the right is
 // counted from the next monitor width (room right + width, room left - width).
-// Nothing clamps the result to the monitor.
+// The result may lie off the monitor: keptInside brings it back.
 juce::Rectangle<int> routingWindowBounds (juce::Point<int> panelTopLeft, int panelWidth, int monitorWidth,
                                           juce::Point<int> windowSize);
 
 // The About window 50 pixels below the panel's top-left corner, size kept.
 juce::Rectangle<int> aboutWindowBounds (juce::Rectangle<int> panelScreenBounds, juce::Point<int> windowSize);
+
+// The window moved the least distance that puts it inside area, size kept. A
+// window larger than the area keeps its top-left corner (and so its title bar)
+// inside it.
+juce::Rectangle<int> keptInside (juce::Rectangle<int> window, juce::Rectangle<int> area);
 } // namespace MenuPlacement

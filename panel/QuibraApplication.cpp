@@ -5,8 +5,13 @@
 #include "panel/StderrTrace.h"
 
 //==============================================================================
-// Offers the routing menu (the menu model's index -1) on a right-click on the
-// panel's picture; the chosen item goes to the model like a menu-bar item.
+// Offers the routing menu (the menu model's index -1) on a right-click anywhere
+// on the panel, its controls included, and on a left click on the printed
+// "FLEXROUTE" legend, where the pointer turns into a hand. The menu bar keeps
+// its own clicks. The menu opens on the press and is modal: the control under
+// the pointer is released at once and never sees the rest of the click, so a
+// right-click presses, toggles or drags nothing. The chosen item goes to the
+// model like a menu-bar item.
 class QuibraApplication::MainWindow::RoutingMenuOpener final : public juce::MouseListener
 {
 public:
@@ -18,16 +23,28 @@ public:
             panel->removeMouseListener (this);
     }
 
+    void mouseMove (const juce::MouseEvent& e) override
+    {
+        if (panel != nullptr && e.originalComponent == panel.getComponent())
+            panel->setMouseCursor (onLegend (e) ? juce::MouseCursor::PointingHandCursor
+                                                : juce::MouseCursor::NormalCursor);
+    }
+
     void mouseDown (const juce::MouseEvent& e) override
     {
-        if (panel == nullptr || ! e.mods.isPopupMenu())
+        if (panel == nullptr)
             return;
 
-        // The buttons, the fader pair and the menu bar keep their own clicks.
-        for (auto* c = e.originalComponent; c != nullptr && c != panel.getComponent(); c = c->getParentComponent())
-            if (dynamic_cast<juce::Button*> (c) != nullptr || dynamic_cast<juce::Slider*> (c) != nullptr
-                || dynamic_cast<SliderStereoGroup*> (c) != nullptr || dynamic_cast<juce::MenuBarComponent*> (c) != nullptr)
-                return;
+        if (e.mods.isPopupMenu())
+        {
+            for (auto* c = e.originalComponent; c != nullptr && c != panel.getComponent(); c = c->getParentComponent())
+                if (dynamic_cast<juce::MenuBarComponent*> (c) != nullptr)
+                    return;
+        }
+        else if (! (e.mods.isLeftButtonDown() && e.originalComponent == panel.getComponent() && onLegend (e)))
+        {
+            return;
+        }
 
         auto menu = panel->getMenuForIndex (-1, {});
         menu.setLookAndFeel (panel->menuLookAndFeel.get());
@@ -43,6 +60,11 @@ public:
     }
 
 private:
+    bool onLegend (const juce::MouseEvent& e) const
+    {
+        return panel->routingLegendArea().contains (e.getEventRelativeTo (panel.getComponent()).getPosition());
+    }
+
     juce::Component::SafePointer<MainComponent> panel;
 };
 

@@ -404,14 +404,19 @@ def mute_toggle(p, x, y, w, h, state):
     else:
         push_button(p, x, y, w, h, False, None, (52, 55, 60), 3.5)
         txt = PRINT
-    p.text(x + w / 2, y + h / 2 + 1, "MUTE", SANS_BOLD, 9.5, txt, "mm")
+    p.text(x + w / 2, y + h / 2 + 1, "MUTE", COND_BOLD, 12.5, txt, "mm")
 
 
 def mix_toggle(p, x, y, w, h, label, on):
     push_button(p, x, y, w, h, on, GREEN_TOP, GREEN_BOTTOM, 4)
     led(p, x + 16, y + h / 2, 8, 5, on, (120, 255, 140), (26, 54, 32))
-    p.text(x + 30, y + h / 2 + 1, label, SANS_BOLD, 10.5, (250, 255, 250) if on else PRINT, "lm",
-           spacing=0.6)
+    p.text(x + 30, y + h / 2 + 1, label, COND_BOLD, 13, (250, 255, 250) if on else PRINT, "lm",
+           spacing=0.3)
+
+
+# The window opens at 0.7 times the picture's size: every legend is drawn at
+# 12 picture pixels or more, about 8.5 screen pixels there, and bold where it is small.
+LEGEND = 13
 
 
 def draw_routing(lit):
@@ -424,30 +429,31 @@ def draw_routing(lit):
     p.printed(26, 33, "Flex", SANS_BOLD, 20, PRINT, "ls")
     fw = p.text_width("Flex", SANS_BOLD, 20)
     p.printed(26 + fw, 33, "ROUTE", SANS_BOLD, 20, ACCENT, "ls")
-    p.printed(500, 29, "QUIBRA ROUTING MATRIX", COND_BOLD, 9.5, PRINT_DIM, "rs", spacing=1.4)
+    p.printed(500, 31, "QUIBRA ROUTING MATRIX", COND_BOLD, 12, PRINT_DIM, "rs", spacing=1.0)
     p.rect(26, 39, 474, 1.0, ACCENT)
 
     # group plates: inputs, WDM, ASIO
     group_plate(p, 22, 48, 138, 160, 601)
     group_plate(p, 170, 48, 164, 332, 602)
     group_plate(p, 344, 48, 164, 332, 603)
-    p.printed(91, 65, "INPUTS", SANS_BOLD, 10, PRINT, "ms", spacing=1.6)
-    p.printed(252, 65, "WDM", SANS_BOLD, 10, PRINT, "ms", spacing=1.6)
-    p.printed(426, 65, "ASIO", SANS_BOLD, 10, PRINT, "ms", spacing=1.6)
+    p.printed(91, 66, "INPUTS", SANS_BOLD, LEGEND, PRINT, "ms", spacing=1.6)
+    p.printed(252, 66, "WDM", SANS_BOLD, LEGEND, PRINT, "ms", spacing=1.6)
+    p.printed(426, 66, "ASIO", SANS_BOLD, LEGEND, PRINT, "ms", spacing=1.6)
     for gx in (252, 426):
-        p.text(gx + 10, 82, "PLAYBACK", COND, 8, PRINT_DIM, "lm", spacing=0.5)
-        p.text(gx + 10, 94, "\u2192 RECORD", COND, 8, PRINT_DIM, "lm", spacing=0.5)
-    p.text(91, 88, "PHYSICAL", COND, 8, PRINT_DIM, "mm", spacing=0.5)
+        p.text(gx + 8, 81, "PLAYBACK", COND_BOLD, 12, PRINT_DIM, "lm", spacing=0.3)
+        p.text(gx + 8, 96, "\u2192 RECORD", COND_BOLD, 12, PRINT_DIM, "lm", spacing=0.3)
+    p.text(91, 88, "PHYSICAL", COND_BOLD, 12, PRINT_DIM, "mm", spacing=0.5)
     # the inputs' colour key lives in its own plate under the inputs
     group_plate(p, 22, 218, 138, 162, 604)
-    p.printed(91, 235, "WIRE COLOURS", SANS_BOLD, 9, PRINT, "ms", spacing=1.2)
+    p.printed(91, 238, "WIRE COLOURS", COND_BOLD, LEGEND, PRINT, "ms", spacing=0.8)
     for i, (name, col) in enumerate((("WDM", WIRE_RED), ("ASIO", WIRE_YELLOW), ("PHYSIC IN", WIRE_GREEN))):
-        yy = 258 + 24 * i
-        p.rect(38, yy - 2.5, 30, 5, EDGE_DARK, 2)
-        p.rect(39, yy - 1.5, 28, 3, col, 1.5)
-        p.text(76, yy, name, COND_BOLD, 9, PRINT, "lm", spacing=0.6)
-    p.text(91, 336, "drag: source \u2192 destination", COND, 8, PRINT_DIM, "mm")
-    p.text(91, 350, "double-click: remove", COND, 8, PRINT_DIM, "mm")
+        yy = 258 + 21 * i
+        p.rect(34, yy - 2.5, 30, 5, EDGE_DARK, 2)
+        p.rect(35, yy - 1.5, 28, 3, col, 1.5)
+        p.text(72, yy, name, COND_BOLD, LEGEND, PRINT, "lm", spacing=0.3)
+    # how to edit, in lines that fit the plate
+    for i, line in enumerate(("drag:", "source \u2192 destination", "double-click: remove")):
+        p.text(91, 325 + 17 * i, line, COND_BOLD, 12, PRINT_DIM, "mm")
 
     # node columns with their names under the spots
     for prefix, x, count in NODE_COLUMNS:
@@ -455,7 +461,7 @@ def draw_routing(lit):
             y = node_y(ch)
             spot_lit = lit and (x, y) == NODE_HIGHLIGHT[:2]
             node_spot(p, x, y, spot_lit)
-            p.text(x + NODE / 2, y + NODE + 7.5, "%s%d" % (prefix, ch + 1), COND, 8.5, PRINT, "mm")
+            p.text(x + NODE / 2, y + NODE + 9, "%s%d" % (prefix, ch + 1), COND_BOLD, LEGEND, PRINT, "mm")
     # arrows from sources to destinations in the WDM and ASIO plates
     for sx in (196, 370):
         ax = sx + NODE + 14
@@ -470,9 +476,9 @@ def draw_routing(lit):
     mute_toggle(p, *MUTE_TOGGLES[1], "over" if lit else "off")
     for (x, y, w, h, label) in MIX_TOGGLES:
         mix_toggle(p, x, y, w, h, label, lit)
-    p.printed(432, 402, "VELKWERK", SANS_BOLD, 11, PRINT_DIM, "ms", spacing=2.4)
+    p.printed(432, 403, "VELKWERK", SANS_BOLD, LEGEND, PRINT_DIM, "ms", spacing=2.0)
     p.rect(380, 409, 104, 1.0, ACCENT)
-    p.text(432, 420, "Quibra eX", COND, 8.5, PRINT_DIM, "ms", spacing=0.6)
+    p.text(432, 424, "Quibra eX", COND_BOLD, 12, PRINT_DIM, "ms", spacing=0.6)
     return p.final()
 
 

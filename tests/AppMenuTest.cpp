@@ -346,6 +346,15 @@ TEST (AppMenuCommands, FlexrouteOpensBesideThePanelAndResetClears)
     EXPECT_EQ (p.flexrouteWindow->getX(), p.getScreenPosition().x - size.x);
     EXPECT_EQ (p.flexrouteWindow->getWidth(), size.x);
     EXPECT_EQ (isMixerStateClear (MyDeviceMixer), clearAfterReset);
+
+    // With the panel reaching past the right edge the sum above puts the
+    // window off the monitor: it is moved back just inside.
+    const auto userArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    live.window->window->setTopLeftPosition (userArea.getRight() - p.getWidth() + 40, 30);
+    testsupport::pumpFor (100);
+    p.menuItemSelected (8196, -1);
+    EXPECT_EQ (p.flexrouteWindow->getBounds(),
+               juce::Rectangle<int> (userArea.getRight() - size.x, p.getScreenY(), size.x, size.y));
     p.flexrouteWindow->setVisible (false);
 }
 
@@ -365,9 +374,14 @@ TEST (AppMenuCommands, AboutOpensBelowThePanelCornerClosesAndReopens)
     p.aboutWindow->closeButton->triggerClick();
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! about.isVisible(); }));
 
-    // ... and it opens again; Escape closes it too.
+    // ... and it opens again, kept on the monitor when the panel sits low;
+    // Escape closes it too.
+    const auto userArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    live.window->window->setTopLeftPosition (20, userArea.getBottom() - 100);
+    testsupport::pumpFor (100);
     p.menuItemSelected (8197, 2);
     EXPECT_TRUE (about.isVisible());
+    EXPECT_EQ (about.getBounds(), juce::Rectangle<int> (p.getScreenX(), userArea.getBottom() - size.y, size.x, size.y));
     EXPECT_TRUE (static_cast<juce::Component&> (about).keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
     EXPECT_FALSE (about.isVisible());
 }

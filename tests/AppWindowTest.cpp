@@ -229,7 +229,7 @@ TEST (AppWindow, LaterLaunchWithDefaultsResetsForgetsAndRecentres)
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 48000; }));
 }
 
-TEST (AppWindow, RightClickOnThePictureOffersTheRoutingMenuButNotOnControls)
+TEST (AppWindow, RightClickAnywhereAndTheLegendOfferTheRoutingMenuAndPressNoControl)
 {
     App a;
     a.start ({});
@@ -237,57 +237,61 @@ TEST (AppWindow, RightClickOnThePictureOffersTheRoutingMenuButNotOnControls)
     auto& p = a.panel();
     auto* peer = w.getPeer();
     ASSERT_NE (peer, nullptr);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return paneltest::tickedRate (p) == 48000; }, 15000));
     juce::PopupMenu::dismissAllActiveMenus();
 
+    // A press and release with buttons at a panel point, dragged by dy on the
+    // way; true when it opened a pop-up menu (the one modal component a click
+    // here can open).
     auto eventTime = juce::Time::getCurrentTime();
-    const auto rightClick = [&] (juce::Point<int> panelPoint)
+    const auto click = [&] (juce::Point<int> panelPoint, juce::ModifierKeys buttons, int dy = 0)
     {
         const auto at = w.getLocalPoint (&p, panelPoint).toFloat();
-        const auto send = [&] (juce::ModifierKeys mods)
+        const auto send = [&] (juce::ModifierKeys mods, float y)
         {
             eventTime += juce::RelativeTime::milliseconds (400); // never a double click
-            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, mods,
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.withY (at.y + y), mods,
                                     juce::MouseInputSource::defaultPressure,
                                     juce::MouseInputSource::defaultOrientation, eventTime.toMilliseconds());
         };
-        send ({});
-        send (juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier));
-        // A pop-up menu is the one modal component that a click here can open.
+        send ({}, 0);
+        send (buttons, 0);
+        send (buttons, (float) dy);
         const bool opened = juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0;
+        send ({}, (float) dy);
         juce::PopupMenu::dismissAllActiveMenus();
-        send ({});
-        testsupport::pumpFor (50);
+        testsupport::pumpFor (300);
         return opened;
     };
+    const juce::ModifierKeys right (juce::ModifierKeys::rightButtonModifier);
+    const juce::ModifierKeys left (juce::ModifierKeys::leftButtonModifier);
 
     // A spot of the picture with no control on it.
     juce::Point<int> bare (-1, -1);
     for (int y = p.menuBarHeight + 2; y < p.getHeight() && bare.x < 0; y += 3)
         for (int x = 2; x < p.getWidth() && bare.x < 0; x += 3)
-            if (p.getComponentAt (x, y) == &p)
+            if (p.getComponentAt (x, y) == &p && ! p.routingLegendArea().contains (x, y))
                 bare = { x, y };
     ASSERT_GE (bare.x, 0);
-    EXPECT_TRUE (rightClick (bare));
+    EXPECT_TRUE (click (bare, right));
 
-    // The faders, the buttons and the menu bar keep their right-clicks.
+    // On a rate button, the mute button, a fader and a dB label it opens the
+    // menu too, and no control moves: the interface keeps its values.
+    const auto out = sim::interfaceOutputDevice();
     auto centreOf = [&] (juce::Component& c) { return p.getLocalPoint (&c, c.getLocalBounds().getCentre()); };
-    EXPECT_FALSE (rightClick (centreOf (p.sliderGroup->leftSlider)));
-    EXPECT_FALSE (rightClick (centreOf (*p.muteButton)));
-    testsupport::pumpFor (100);
+    for (auto* c : { static_cast<juce::Component*> (p.rateButton44.get()), static_cast<juce::Component*> (p.muteButton.get()),
+                     static_cast<juce::Component*> (p.leftLevelLabel.get()) })
+        EXPECT_TRUE (click (centreOf (*c), right)) << c->getName();
+    EXPECT_TRUE (click (centreOf (p.sliderGroup->leftSlider), right, 40)); // a right-drag
+    EXPECT_EQ (paneltest::tickedRate (p), 48000);
+    EXPECT_EQ (sim::nominalSampleRate (out), 48000.0);
+    EXPECT_FALSE (p.muteButton->getToggleState());
+    EXPECT_FALSE (sim::isMuted (out));
+    EXPECT_EQ (p.sliderGroup->leftSlider.getValue(), 0.0);
+    EXPECT_EQ (sim::volumeDb (out, 1), 0.0f);
 
-    // Left clicks on the picture open nothing.
-    {
-        const auto at = w.getLocalPoint (&p, bare).toFloat();
-        eventTime += juce::RelativeTime::milliseconds (400);
-        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at,
-                                juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
-                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
-                                eventTime.toMilliseconds());
-        eventTime += juce::RelativeTime::milliseconds (20);
-        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, juce::ModifierKeys(),
-                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
-                                eventTime.toMilliseconds());
-        testsupport::pumpFor (50);
-        EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
-    }
+    // A left click on the printed "FLEXROUTE" opens it; elsewhere on the
+    // picture a left click opens nothing.
+    EXPECT_TRUE (click (p.routingLegendArea().getCentre(), left));
+    EXPECT_FALSE (click (bare, left));
 }

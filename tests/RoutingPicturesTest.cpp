@@ -23,7 +23,35 @@ void expectSamePixel (const juce::Image& a, juce::Point<int> pa, const juce::Ima
     EXPECT_NEAR (ca.getGreen(), cb.getGreen(), 2) << pa.toString();
     EXPECT_NEAR (ca.getBlue(), cb.getBlue(), 2) << pa.toString();
 }
+// Rows of a box (picture pixels, shown at 0.7) that hold print brighter than
+// the plates behind it.
+int printedRows (const juce::Image& shown, juce::Rectangle<int> pictureBox)
+{
+    const auto box = (pictureBox.toFloat() * 0.7f).toNearestInt();
+    int rows = 0;
+    for (int y = box.getY(); y < box.getBottom(); ++y)
+        for (int x = box.getX(); x < box.getRight(); ++x)
+            if (shown.getPixelAt (x, y).getPerceivedBrightness() > 0.43f)
+            {
+                ++rows;
+                break;
+            }
+    return rows;
+}
 } // namespace
+
+TEST (RoutingPictures, LegendsReadableAtTheWindowsStartingSize)
+{
+    auto editor = makeEmbeddedEditor();
+    editor->setSize (366, 309);
+    const auto shown = editor->createComponentSnapshot (editor->getLocalBounds());
+
+    // The names under the first and the last node ("WDMout1", "ASIOin6").
+    EXPECT_GE (printedRows (shown, { 170, 134, 70, 23 }), 6);
+    EXPECT_GE (printedRows (shown, { 420, 364, 80, 23 }), 6);
+    // The editing hints under the wire colours: three lines.
+    EXPECT_GE (printedRows (shown, { 24, 316, 134, 56 }), 15);
+}
 
 TEST (RoutingPictures, EditorFromEmbeddedPicturesShowsHighlightAndLitToggles)
 {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The menus in the window's menu bar and the routing menu on a right-click:
-# they open, and their items act.
+# The menus in the window's menu bar and the routing menu (a right-click, even
+# on a control, or a left click on the printed FLEXROUTE): they open, and their
+# items act; the routing window opens on the screen.
 source "$(dirname "$0")/lib.sh" "$@"
 
 start_app
@@ -107,10 +108,11 @@ xdotool mousemove --sync $(( X + 20 )) $(( Y + 20 )); sleep 0.2
 xdotool key Escape
 wait_for '! xdotool search --onlyvisible --name "^About Quibra$" >/dev/null' 5 || fail "Escape did not close About"
 
-# Right-click on the panel: the routing menu; its "FlexROUTE" opens the
-# routing window beside the panel (more room on the right here).
-BOX=$(open_popup $(( MX + 12 )) $(( MY + M + 12 )) 3)
-[ "$BOX" != none ] || fail "no routing menu on a right-click"
+# Right-click on the 96 kHz button: the routing menu, and the button stays
+# unpressed (the rate stays 48 kHz); its "FlexROUTE" opens the routing window
+# beside the panel (more room on the right here), at its starting size.
+BOX=$(open_popup $(( MX + 329 * 737 / 1000 )) $(( MY + M + 435 * Y96 / 1000 )) 3)
+[ "$BOX" != none ] || fail "no routing menu on a right-click on a rate button"
 read -r -a ROWS <<< "$(popup_rows $BOX)"
 read -r BX BY BW BH <<< "$BOX"
 note "routing menu at $BOX, rows ${ROWS[*]}"
@@ -123,7 +125,31 @@ sleep 0.5
 geometry "$FWID"
 note "FlexROUTE window at $X,$Y size ${W}x$H"
 expect_eq "$X,$Y" "$(( MX + 329 )),$MY" "FlexROUTE window beside the panel"
+expect_eq "${W}x$H" "366x309" "FlexROUTE window's starting size"
 shot "$SHOTS/flexroute.png"
+import -window "$FWID" "$SHOTS/flexroute-366x309.png"
+sleep 1
+rate_lit $Y48 $Y96 || fail "the right-click pressed the 96 kHz button ($G_ON, $G_OFF)"
+
+# The panel reaching past the right edge of the screen: a left click on its
+# printed "FLEXROUTE" opens the routing menu, and "FlexROUTE" puts the window
+# inside the screen.
+xdotool windowmove "$WID" 1000 "$MY"
+wait_for 'geometry "$WID"; [ "$X" = 1000 ]' 10 || fail "the main window did not move to x 1000"
+MX=$X; MY=$Y
+BOX=$(open_popup $(( MX + 243 )) $(( MY + M + 398 )) 1)
+[ "$BOX" != none ] || fail "no routing menu on a left click on the FLEXROUTE legend"
+read -r -a ROWS <<< "$(popup_rows $BOX)"
+read -r BX BY BW BH <<< "$BOX"
+xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+on_screen() { geometry "$FWID"; [ "$X" -ge 0 ] && [ $(( X + W )) -le 1280 ] && [ "$Y" = "$MY" ]; }
+wait_for on_screen 10 || fail "FlexROUTE opened at $X,$Y size ${W}x$H, off the 1280-wide screen"
+note "panel at $MX: FlexROUTE window at $X,$Y size ${W}x$H"
+shot "$SHOTS/flexroute-right-edge.png"
+# The routing window now covers the panel's menu bar: move the panel clear of it.
+xdotool windowmove "$WID" 100 "$MY"
+wait_for 'geometry "$WID"; [ "$X" = 100 ]' 10 || fail "the main window did not move to x 100"
+MX=$X; MY=$Y
 
 # File > Close: the program ends, and its shutdown stores the window state.
 [ -z "$(setting WindowPosition)" ] || fail "WindowPosition stored before any close"
