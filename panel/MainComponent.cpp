@@ -265,7 +265,9 @@ void MainComponent::buildDialogWindows()
         options.useNativeTitleBar = true;
         options.resizable = true;
         options.componentToCentreAround = nullptr;
-        flexrouteWindow = std::make_unique<PanelDialogWindow> (options, routingRules, routingSize);
+        auto window = std::make_unique<PanelDialogWindow> (options, routingRules, routingSize);
+        window->setOwner (this);
+        flexrouteWindow = std::move (window);
     }
 
     // About window.
@@ -278,7 +280,9 @@ void MainComponent::buildDialogWindows()
         options.escapeKeyTriggersCloseButton = true;
         options.useNativeTitleBar = true;
         options.resizable = false;
-        aboutDialogWindow = std::make_unique<PanelDialogWindow> (options, std::nullopt);
+        auto window = std::make_unique<PanelDialogWindow> (options, std::nullopt);
+        window->setOwner (this);
+        aboutDialogWindow = std::move (window);
     }
 }
 

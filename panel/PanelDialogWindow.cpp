@@ -35,7 +35,7 @@ PanelDialogWindow::PanelDialogWindow (juce::DialogWindow::LaunchOptions& options
     if (! rules.has_value())
         kept = { getWidth(), getHeight(), getWidth(), getHeight() };
 
-    keeper = std::make_unique<SizeRuleKeeper> (*this, kept);
+    keeper = std::make_unique<WindowKeeper> (*this, kept);
 
     // On the desktop once, hidden.
     addToDesktop();
@@ -44,6 +44,19 @@ PanelDialogWindow::PanelDialogWindow (juce::DialogWindow::LaunchOptions& options
 void PanelDialogWindow::closeButtonPressed()
 {
     setVisible (false);
+}
+
+void PanelDialogWindow::setVisible (bool shouldBeVisible)
+{
+    if (shouldBeVisible && ! isVisible() && owner != nullptr)
+    {
+        // Changing the state makes a new native window: done while hidden.
+        const bool onTop = owner->getTopLevelComponent()->isAlwaysOnTop();
+        if (onTop != isAlwaysOnTop())
+            setAlwaysOnTop (onTop);
+    }
+
+    juce::DialogWindow::setVisible (shouldBeVisible);
 }
 
 void PanelDialogWindow::paint (juce::Graphics& g)

@@ -25,13 +25,25 @@ public:
     // The close button, the escape key and the window manager's close all hide it.
     void closeButtonPressed() override;
 
+    // Showing the window first gives it the "always on top" state of the
+    // owner's window (as the toolkit's own dialogs take it when they are
+    // made). The toolkit hands a click to the window it counts as the front
+    // one, and it counts an always-on-top window in front of every other: a
+    // dialog raised above an always-on-top main window without that state would
+    // be drawn on top while its clicks went to the window behind.
+    void setVisible (bool shouldBeVisible) override;
+
+    // The component whose window the dialog follows (the panel).
+    void setOwner (juce::Component* newOwner) { owner = newOwner; }
+
     void paint (juce::Graphics&) override;
 
     // The rules the window keeps (fixed at its size when not resizable).
     const WindowSizeRules& sizeRules() const { return keeper->rules; }
 
 private:
-    std::unique_ptr<SizeRuleKeeper> keeper;
+    std::unique_ptr<WindowKeeper> keeper;
+    juce::Component::SafePointer<juce::Component> owner;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PanelDialogWindow)
 };

@@ -64,7 +64,7 @@ QuibraApplication::MainWindow::MainWindow (const juce::String& name)
     constrainer->setSizeLimits (minWidth, minHeight, maxWidth, maxHeight);
     setResizable (true, true);
 
-    keeper = std::make_unique<SizeRuleKeeper> (*this, WindowSizeRules { minWidth, minHeight, maxWidth, maxHeight,
+    keeper = std::make_unique<WindowKeeper> (*this, WindowSizeRules { minWidth, minHeight, maxWidth, maxHeight,
                                                                         minWidth, minHeight, panel->menuBarHeight });
     addToDesktop();
 
@@ -187,6 +187,11 @@ void QuibraApplication::initialise (const juce::String& commandLine)
     if (panel != nullptr)
         if (auto* settings = panel->appProperties.getUserSettings())
             stored = settings->getValue ("WindowPosition", {});
+
+    // The state ends with the window manager's frame of the last run, which
+    // the toolkit takes off the position before the window is framed again;
+    // the window keeps its own place once framed, so the frame stays out.
+    stored = stored.upToFirstOccurrenceOf (" frame ", false, false);
 
     if (defaultsMode || ! window->restoreWindowStateFromString (stored))
         window->centreAtDefaultSize();

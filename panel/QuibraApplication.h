@@ -47,7 +47,7 @@ public:
         std::unique_ptr<RoutingMenuOpener> routingMenuOpener;
         // Publishes the size rules to the window manager and brings back
         // sizes imposed from outside.
-        std::unique_ptr<SizeRuleKeeper> keeper;
+        std::unique_ptr<WindowKeeper> keeper;
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };

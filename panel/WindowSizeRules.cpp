@@ -8,6 +8,9 @@
 
 bool WindowSizeRules::fits (int windowWidth, int windowHeight) const
 {
+    // Whole pixels, and a window manager's own rounding of the ratio: a size
+    // it settles on must not be corrected into one it changes again.
+    constexpr double slack = 2.0;
     const int w = windowWidth, h = windowHeight - topInset;
 
     if (w < minWidth || w > maxWidth || h < minHeight || h > maxHeight)
@@ -17,7 +20,7 @@ bool WindowSizeRules::fits (int windowWidth, int windowHeight) const
         return true;
 
     const double ratio = (double) ratioWidth / ratioHeight;
-    return std::abs (w - h * ratio) <= 1.0 || std::abs (h - w / ratio) <= 1.0;
+    return std::abs (w - h * ratio) <= slack || std::abs (h - w / ratio) <= slack;
 }
 
 namespace
@@ -105,36 +108,39 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
 }
 
 //==============================================================================
-bool SizeRuleKeeper::needsCorrection() const
+bool WindowKeeper::needsCorrection() const
 {
     return ! window.isFullScreen() && ! window.isMinimised() && ! rules.fits (window.getWidth(), window.getHeight());
 }
 
-SizeRuleKeeper::SizeRuleKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep)
+WindowKeeper::WindowKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep)
     : rules (rulesToKeep), window (windowToKeep)
 {
     window.addComponentListener (this);
 }
 
-SizeRuleKeeper::~SizeRuleKeeper()
+WindowKeeper::~WindowKeeper()
 {
     window.removeComponentListener (this);
     masterReference.clear();
 }
 
-void SizeRuleKeeper::componentParentHierarchyChanged (juce::Component&)
+void WindowKeeper::componentParentHierarchyChanged (juce::Component&)
 {
+    // A new native window: framed anew by a window manager.
     firstPaintPending = true;
+    placedUnframed.reset();
+    keepPlace();
     windowChanged();
 }
 
-void SizeRuleKeeper::windowPainted()
+void WindowKeeper::windowPainted()
 {
     if (! firstPaintPending)
         return;
 
     firstPaintPending = false;
-    juce::WeakReference<SizeRuleKeeper> self (this);
+    juce::WeakReference<WindowKeeper> self (this);
     juce::MessageManager::callAsync ([self]
     {
         if (self != nullptr)
@@ -142,7 +148,43 @@ void SizeRuleKeeper::windowPainted()
     });
 }
 
-void SizeRuleKeeper::windowChanged()
+void WindowKeeper::keepPlace()
+{
+    auto* peer = window.isOnDesktop() ? window.getPeer() : nullptr;
+    if (peer == nullptr)
+        return;
+
+    const auto frame = peer->getFrameSizeIfPresent();
+    if (! frame || (frame->getTop() == 0 && frame->getLeft() == 0))
+    {
+        placedUnframed = window.getBounds();
+        placedAt = juce::Time::getMillisecondCounter();
+        return;
+    }
+
+    if (! placedUnframed.has_value())
+        return;
+
+    // The window manager frames the window in a few steps (reparenting, then
+    // the placement); the first place that is either the wanted one or the
+    // frame's corner there settles it. A later move is the user's own.
+    const auto wanted = placedUnframed->getPosition();
+    const auto framed = wanted + juce::Point<int> (frame->getLeft(), frame->getTop());
+    const auto here = window.getPosition();
+
+    if (juce::Time::getMillisecondCounter() - placedAt > 5000 || here == wanted)
+    {
+        placedUnframed.reset();
+    }
+    else if (here == framed)
+    {
+        // The toolkit places a window whose frame it knows by its client area.
+        placedUnframed.reset();
+        window.setTopLeftPosition (wanted);
+    }
+}
+
+void WindowKeeper::windowChanged()
 {
     if (! window.isOnDesktop())
         return;
@@ -160,7 +202,7 @@ void SizeRuleKeeper::windowChanged()
         return;
 
     correctionPending = true;
-    juce::WeakReference<SizeRuleKeeper> self (this);
+    juce::WeakReference<WindowKeeper> self (this);
     juce::MessageManager::callAsync ([self]
     {
         if (self == nullptr)

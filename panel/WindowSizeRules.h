@@ -5,6 +5,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
+
 struct WindowSizeRules
 {
     int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
@@ -13,8 +15,8 @@ struct WindowSizeRules
     // The band above the picture.
     int topInset = 0;
 
-    // True when a window of this size keeps the rules (the ratio to within a
-    // pixel, for the rounding of whole pixels).
+    // True when a window of this size keeps the rules (the ratio to within
+    // two pixels).
     bool fits (int windowWidth, int windowHeight) const;
 };
 
@@ -25,16 +27,18 @@ struct WindowSizeRules
 // after each such change. Does nothing without a native window or X display.
 void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 
-// Keeps a resizable window within its rules: publishes them whenever the
-// window moves, changes size, is shown or gets a new native window, and brings
-// a size imposed from outside (a window manager without the hints, another
-// program's resize request, a bare server) back through the window's
-// constrainer once the resize has been handled.
-class SizeRuleKeeper final : private juce::ComponentListener
+// Keeps a top-level window within its rules and in its place: publishes the
+// rules whenever the window moves, changes size, is shown or gets a new native
+// window; brings a size imposed from outside (a window manager without the
+// hints, another program's resize request, a bare server) back through the
+// window's constrainer once the resize has been handled; and when a window
+// manager frames a window placed before its frame was known, and so puts the
+// frame where the window was to be, moves the window back to its place.
+class WindowKeeper final : private juce::ComponentListener
 {
 public:
-    SizeRuleKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep);
-    ~SizeRuleKeeper() override;
+    WindowKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep);
+    ~WindowKeeper() override;
 
     // The window's paint() calls this: the toolkit rewrites the hints once more
     // just before a new native window's first paint.
@@ -43,15 +47,19 @@ public:
     const WindowSizeRules rules;
 
 private:
-    void componentMovedOrResized (juce::Component&, bool, bool) override { windowChanged(); }
+    void componentMovedOrResized (juce::Component&, bool, bool) override { keepPlace(); windowChanged(); }
     void componentVisibilityChanged (juce::Component&) override { windowChanged(); }
     void componentParentHierarchyChanged (juce::Component&) override;
 
     void windowChanged();
     bool needsCorrection() const;
+    void keepPlace();
 
     juce::ResizableWindow& window;
     bool correctionPending = false, firstPaintPending = true;
-    juce::WeakReference<SizeRuleKeeper>::Master masterReference;
-    friend class juce::WeakReference<SizeRuleKeeper>;
+    // Where the program put the window while its frame was not known.
+    std::optional<juce::Rectangle<int>> placedUnframed;
+    juce::uint32 placedAt = 0;
+    juce::WeakReference<WindowKeeper>::Master masterReference;
+    friend class juce::WeakReference<WindowKeeper>;
 };
