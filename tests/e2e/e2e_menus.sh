@@ -198,6 +198,9 @@ wait_for '! mapped FlexROUTE' 5 || fail "the routing window stayed after its clo
 [ -z "$(setting WindowPosition)" ] || fail "WindowPosition stored before any close"
 open_bar_menu 0
 xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[-1]}"; sleep 0.3; xdotool click 1
+# On a loaded machine a click can come before the menu takes clicks: once more
+# while it is still open.
+if ! wait_for '! kill -0 "$APP_PID" 2>/dev/null' 5 && menu_box; then xdotool click 1; fi
 stop_app
 [ -n "$(setting WindowPosition)" ] || fail "no WindowPosition stored after File > Close"
 
