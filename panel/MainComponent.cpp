@@ -2,6 +2,7 @@
 #include "panel/MainComponent.h"
 #include "panel/AboutWindow.h"
 #include "panel/MainMenu.h"
+#include "panel/PanelDialogWindow.h"
 #include "panel/StderrTrace.h"
 #include "controls/VelkImageButton.h"
 #include "controls/VelkImageScaling.h"
@@ -243,6 +244,21 @@ void MainComponent::buildDialogWindows()
                                                          FlexrouteImages::cutFrom (routingPicture, routingPictureLit));
     flexrouteDialog->addActionListener (this);
 
+    // The window starts at seven tenths of the picture and keeps between half
+    // and twice its size, at its ratio.
+    const int w = routingPicture.getWidth();
+    const int h = routingPicture.getHeight();
+    std::optional<WindowSizeRules> routingRules;
+    std::optional<juce::Point<int>> routingSize;
+
+    if (w > 0 && h > 0)
+    {
+        const double aspect = (double) w / h;
+        routingRules = WindowSizeRules { juce::roundToInt (w / 2.0), juce::roundToInt (h / 2.0),
+                                         juce::roundToInt (2.0 * w), juce::roundToInt (2.0 * w / aspect), w, h };
+        routingSize = juce::Point<int> ((int) (0.7 * w), (int) (0.7 * h));
+    }
+
     {
         juce::DialogWindow::LaunchOptions options;
         options.dialogTitle = "FlexROUTE";
@@ -251,21 +267,9 @@ void MainComponent::buildDialogWindows()
         options.useNativeTitleBar = true;
         options.resizable = true;
         options.componentToCentreAround = nullptr;
-        flexrouteWindow.reset (options.create());
-    }
-
-    const double w = routingPicture.getWidth();
-    const double h = routingPicture.getHeight();
-
-    flexrouteWindow->setResizable (true, false);
-
-    if (w > 0.0 && h > 0.0)
-    {
-        const double aspect = w / h;
-        flexrouteWindow->setResizeLimits (juce::roundToInt (w / 2.0), juce::roundToInt (h / 2.0),
-                                          juce::roundToInt (2.0 * w), juce::roundToInt (2.0 * w / aspect));
-        flexrouteWindow->getConstrainer()->setFixedAspectRatio (aspect);
-        flexrouteWindow->setSize ((int) (0.7 * w), (int) (0.7 * h));
+        auto window = std::make_unique<PanelDialogWindow> (options, routingRules, routingSize);
+        window->setOwner (this);
+        flexrouteWindow = std::move (window);
     }
 
     // About window.
@@ -278,13 +282,10 @@ void MainComponent::buildDialogWindows()
         options.escapeKeyTriggersCloseButton = true;
         options.useNativeTitleBar = true;
         options.resizable = false;
-        aboutDialogWindow.reset (options.create());
+        auto window = std::make_unique<PanelDialogWindow> (options, std::nullopt);
+        window->setOwner (this);
+        aboutDialogWindow = std::move (window);
     }
-
-    // The window switches to its native title bar after taking the content,
-    // which changes its borders; keep the content at the picture's size.
-    aboutDialogWindow->setContentComponentSize (aboutWindow->backgroundImage.getWidth(),
-                                                aboutWindow->backgroundImage.getHeight());
 }
 
 MainComponent::~MainComponent()

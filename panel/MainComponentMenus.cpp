@@ -182,7 +182,10 @@ void MainComponent::menuItemSelected (int menuItemID, int)
             {
                 placeOnMonitor (*aboutDialogWindow, MenuPlacement::aboutWindowBounds (
                     getScreenBounds(), { aboutDialogWindow->getWidth(), aboutDialogWindow->getHeight() }));
-                aboutDialogWindow->setResizable (false, false);
+                // Already so since its construction; making it so again
+                // would rebuild its native window.
+                if (aboutDialogWindow->isResizable())
+                    aboutDialogWindow->setResizable (false, false);
 
                 raiseToFront (*aboutDialogWindow);
             }

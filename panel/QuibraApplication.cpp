@@ -70,8 +70,10 @@ private:
 
 //==============================================================================
 QuibraApplication::MainWindow::MainWindow (const juce::String& name)
-    : juce::DocumentWindow (name, juce::Colours::lightgrey, juce::DocumentWindow::allButtons, true)
+    : juce::DocumentWindow (name, juce::Colours::lightgrey, juce::DocumentWindow::allButtons, false)
 {
+    // Every setting that makes the toolkit rebuild the native window comes
+    // before the window goes on the desktop, so only one native window is made.
     setUsingNativeTitleBar (true);
 
     auto* panel = new MainComponent();
@@ -81,16 +83,23 @@ QuibraApplication::MainWindow::MainWindow (const juce::String& name)
     constrainer = std::make_unique<BorderBoundsConstrainer>();
     setConstrainer (constrainer.get());
     constrainer->topInset = panel->menuBarHeight;
+    constrainer->setFixedAspectRatio (aspectRatio);
+    constrainer->setSizeLimits (minWidth, minHeight, maxWidth, maxHeight);
+    setResizable (true, true);
+
+    keeper = std::make_unique<WindowKeeper> (*this, WindowSizeRules { minWidth, minHeight, maxWidth, maxHeight,
+                                                                        minWidth, minHeight, panel->menuBarHeight });
+    addToDesktop();
+
     if (auto* peer = getPeer())
         if (const auto frame = peer->getFrameSizeIfPresent())
             constrainer->frameBorder = *frame;
-    constrainer->setFixedAspectRatio (aspectRatio);
-    constrainer->setSizeLimits (minWidth, minHeight, maxWidth, maxHeight);
 }
 
 QuibraApplication::MainWindow::~MainWindow()
 {
     routingMenuOpener = nullptr;
+    keeper = nullptr;
 
     // The panel goes while the window is whole; the constrainer goes before
     // the window base is torn down.
@@ -119,42 +128,11 @@ void QuibraApplication::MainWindow::centreAtDefaultSize()
     centreWithSize (defaultWidth, defaultHeight + inset);
 }
 
-bool QuibraApplication::MainWindow::sizeNeedsCorrection() const
+void QuibraApplication::MainWindow::paint (juce::Graphics& g)
 {
-    if (constrainer == nullptr || isFullScreen() || isMinimised())
-        return false;
-
-    const int w = getWidth();
-    const int h = getHeight() - constrainer->topInset;
-
-    if (w < minWidth || w > maxWidth || h < minHeight || h > maxHeight)
-        return true;
-
-    // The ratio, allowing for the rounding of whole pixels.
-    return std::abs (w - h * aspectRatio) > 1.0 && std::abs (h - w / aspectRatio) > 1.0;
-}
-
-void QuibraApplication::MainWindow::resized()
-{
-    juce::DocumentWindow::resized();
-
-    // A window manager keeps the user's frame drags within the size hints,
-    // but nothing keeps the ratio, and without a window manager a resize from
-    // outside is not checked at all: bring any such size back within the
-    // constrainer's rules, once the resize has been handled.
-    if (correctionPending || ! isOnDesktop() || ! sizeNeedsCorrection())
-        return;
-
-    correctionPending = true;
-    juce::Component::SafePointer<MainWindow> self (this);
-    juce::MessageManager::callAsync ([self]
-    {
-        if (self == nullptr)
-            return;
-        self->correctionPending = false;
-        if (self->sizeNeedsCorrection())
-            self->constrainer->checkComponentBounds (self.getComponent());
-    });
+    juce::DocumentWindow::paint (g);
+    if (keeper != nullptr)
+        keeper->windowPainted();
 }
 
 //==============================================================================
@@ -236,7 +214,10 @@ void QuibraApplication::initialise (const juce::String& commandLine)
         if (auto* settings = panel->appProperties.getUserSettings())
             stored = settings->getValue ("WindowPosition", {});
 
-    window->setResizable (true, true);
+    // The state ends with the window manager's frame of the last run, which
+    // the toolkit takes off the position before the window is framed again;
+    // the window keeps its own place once framed, so the frame stays out.
+    stored = stored.upToFirstOccurrenceOf (" frame ", false, false);
 
     if (defaultsMode || ! window->restoreWindowStateFromString (stored))
         window->centreAtDefaultSize();

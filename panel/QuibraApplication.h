@@ -12,6 +12,7 @@
 
 #include "controls/VelkBorderBoundsConstrainer.h"
 #include "panel/SingleInstance.h"
+#include "panel/WindowSizeRules.h"
 
 class MainComponent;
 
@@ -25,7 +26,7 @@ public:
         ~MainWindow() override;
 
         void closeButtonPressed() override;
-        void resized() override;
+        void paint (juce::Graphics&) override;
 
         // The panel, when the window holds it.
         MainComponent* getPanel() const;
@@ -44,9 +45,9 @@ public:
     private:
         class RoutingMenuOpener;
         std::unique_ptr<RoutingMenuOpener> routingMenuOpener;
-        bool correctionPending = false;
-
-        bool sizeNeedsCorrection() const;
+        // Publishes the size rules to the window manager and brings back
+        // sizes imposed from outside.
+        std::unique_ptr<WindowKeeper> keeper;
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };

@@ -9,6 +9,7 @@ packages=(
     libfreetype-dev libpng-dev libjpeg-dev
     fonts-dejavu-core              # a font for the labels
     xvfb xauth xdotool x11-utils   # virtual display, real X input, window queries
+    openbox                        # a real window manager for the end-to-end tests
     imagemagick                    # screenshots of the running program
     python3 python3-pil            # end-to-end tests read their screenshots (also redraws resources/*.png)
     locales-all                    # a German locale for the locale-independence tests

@@ -97,6 +97,15 @@ TEST (AppWindow, FirstStartOpensCentredAtTheDefaultSizeWithTracesAndLimits)
     EXPECT_EQ (c->getMaximumWidth(), 438);
     EXPECT_EQ (c->getMaximumHeight(), 580);
 
+    // The window manager reads the same rules for the whole client area, the
+    // menu bar as base size (WM_NORMAL_HINTS on the X server).
+    const auto view = paneltest::serverView (w);
+    EXPECT_TRUE (view.mapped);
+    EXPECT_EQ (juce::Rectangle<int> (view.minW, view.minH, view.maxW, view.maxH),
+               juce::Rectangle<int> (219, 290 + a.menuBar(), 438, 580 + a.menuBar()));
+    EXPECT_EQ (juce::Point<int> (view.aspectW, view.aspectH), juce::Point<int> (219, 290));
+    EXPECT_EQ (view.baseH, a.menuBar());
+
     // Resized through the constrainer (the corner resizer's path).
     c->setBoundsForComponent (&w, w.getBounds().withSize (100, 100), false, false, true, true);
     EXPECT_EQ (w.getWidth(), 219);

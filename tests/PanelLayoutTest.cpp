@@ -259,15 +259,39 @@ TEST (PanelDialogs, BuiltHiddenWithTitlesSizesAndLimits)
     EXPECT_EQ (c->getMaximumHeight(), 884);
     EXPECT_DOUBLE_EQ (c->getFixedAspectRatio(), 524.0 / 442.0);
 
-    // The constrainer keeps a user's resize within the limits and the ratio.
-    juce::Rectangle<int> tooSmall (100, 100, 100, 80), tooBig (100, 100, 3000, 2500);
-    c->checkBounds (tooSmall, p.flexrouteWindow->getBounds(), {}, false, false, true, true);
-    EXPECT_GE (tooSmall.getWidth(), 262);
-    EXPECT_GE (tooSmall.getHeight(), 221);
-    c->checkBounds (tooBig, p.flexrouteWindow->getBounds(), {}, false, false, true, true);
-    EXPECT_LE (tooBig.getWidth(), 1048);
-    EXPECT_LE (tooBig.getHeight(), 884);
-    EXPECT_NEAR ((double) tooBig.getWidth() / tooBig.getHeight(), 524.0 / 442.0, 0.01);
+    // Neither is mapped on the X server (the toolkit's flag alone says little),
+    // and both tell the window manager their rules.
+    testsupport::pumpFor (200);
+    const auto routing = paneltest::serverView (*p.flexrouteWindow);
+    const auto about = paneltest::serverView (*p.aboutDialogWindow);
+    EXPECT_FALSE (routing.mapped);
+    EXPECT_FALSE (about.mapped);
+    EXPECT_EQ (juce::Rectangle<int> (routing.minW, routing.minH, routing.maxW, routing.maxH),
+               juce::Rectangle<int> (262, 221, 1048, 884));
+    EXPECT_EQ (juce::Point<int> (routing.aspectW, routing.aspectH), juce::Point<int> (524, 442));
+    EXPECT_EQ (juce::Rectangle<int> (about.minW, about.minH, about.maxW, about.maxH),
+               juce::Rectangle<int> (p.aboutWindow->getWidth(), p.aboutWindow->getHeight(),
+                                     p.aboutWindow->getWidth(), p.aboutWindow->getHeight()));
+
+    // Shown, any size set on its native window from outside comes back within
+    // the limits and the ratio.
+    auto& fw = *p.flexrouteWindow;
+    fw.setVisible (true);
+    const auto withinRules = [&]
+    {
+        const int ww = fw.getWidth(), wh = fw.getHeight();
+        return ww >= 262 && ww <= 1048 && wh >= 221 && wh <= 884 && std::abs (ww - wh * 524.0 / 442.0) <= 2.0;
+    };
+    for (auto size : { juce::Point<int> (100, 100), juce::Point<int> (2000, 2000), juce::Point<int> (726, 398) })
+    {
+        fw.getPeer()->setBounds (fw.getBounds().withSize (size.x, size.y), false);
+        EXPECT_TRUE (testsupport::pumpUntil (withinRules)) << size.x << "x" << size.y << " stayed "
+                                                           << fw.getWidth() << "x" << fw.getHeight();
+    }
+
+    // Hidden again, it is unmapped again.
+    fw.setVisible (false);
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! paneltest::serverView (fw).mapped; }));
 
     EXPECT_FALSE (p.aboutDialogWindow->isResizable());
     EXPECT_EQ (p.aboutWindow->getWidth(), p.aboutWindow->backgroundImage.getWidth());

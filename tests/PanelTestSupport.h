@@ -11,6 +11,16 @@
 
 namespace paneltest
 {
+// What the X server holds for a window's native window: whether it is
+// mapped, and its size hints (WM_NORMAL_HINTS; flags 0 when it has none).
+struct ServerView
+{
+    bool mapped = false;
+    long flags = 0;
+    int minW = 0, minH = 0, maxW = 0, maxH = 0, aspectW = 0, aspectH = 0, baseH = 0;
+};
+ServerView serverView (juce::Component& window);
+
 // A desktop window whose owned content is a freshly built panel.
 struct PanelWindow
 {

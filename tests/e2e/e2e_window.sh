@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main window as a user meets it: opens at 329 x 435 (picture) centred,
-# writes the two "POS: " lines, cannot be resized beyond its limits or out of
-# its ratio, and a click on a rate button lights it.
+# writes the two "POS: " lines, is the only window mapped, publishes its size
+# rules (as the hidden routing window does), cannot be resized beyond its
+# limits or out of its ratio, and a click on a rate button lights it.
+# Window managers: none openbox
 source "$(dirname "$0")/lib.sh" "$@"
 
 start_app
@@ -19,6 +21,32 @@ grep -q "^POS: Korr: $X $Y\$" "$WORK/stderr.txt" || fail "no 'POS: Korr: $X $Y' 
 [ "$(grep -c '^POS: ' "$WORK/stderr.txt")" = 2 ] || fail "expected exactly two POS lines"
 
 shot "$SHOTS/main-window.png"
+
+# No other window is mapped: the routing and About windows wait for a command.
+no_dialog_mapped()
+{
+    for t in FlexROUTE "About Quibra"; do
+        xdotool search --name "^$t\$" >/dev/null || fail "no '$t' window made"
+        if mapped "$t"; then fail "the '$t' window is mapped $1"; fi
+    done
+}
+no_dialog_mapped "after start"
+
+# The size rules as the window manager reads them (WM_NORMAL_HINTS): limits
+# of the client area (the menu bar as base size) and the picture's ratio.
+check_hints()
+{
+    local hints
+    hints=$(xprop -id "$1" WM_NORMAL_HINTS)
+    shift
+    for want in "$@"; do
+        grep -q "specified $want\$" <<< "$hints" || fail "no '$want' in the hints: $hints"
+    done
+}
+check_hints "$WID" "minimum size: 219 by $(( 290 + M ))" "maximum size: 438 by $(( 580 + M ))" \
+    "minimum aspect ratio: 219/290" "maximum aspect ratio: 219/290" "base size: 0 by $M"
+check_hints "$(xdotool search --name '^FlexROUTE$' | head -n 1)" "minimum size: 262 by 221" \
+    "maximum size: 1048 by 884" "minimum aspect ratio: 524/442" "maximum aspect ratio: 524/442"
 
 # Resized from outside: held within 219 x 290 .. 438 x 580 (picture) at 219:290.
 check_size()
@@ -74,5 +102,6 @@ lit()
 wait_for lit 10 || fail "the 44.1 kHz button did not light up ($green_before -> $green_after)"
 note "green pixels at the 44.1 kHz button: $green_before -> $green_after"
 shot "$SHOTS/main-window-44k.png"
+no_dialog_mapped "after a click on the panel"
 
 note "passed"

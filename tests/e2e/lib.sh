@@ -17,8 +17,10 @@ fi
 
 APP="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 SHOTS="${2:-/tmp}"
+TEST_NAME="$(basename "$0" .sh)${QUIBRA_E2E_WM:+-$QUIBRA_E2E_WM}"
+# Under a window manager the screenshots go to a folder of its name.
+[ -z "${QUIBRA_E2E_WM:-}" ] || SHOTS="$SHOTS/$QUIBRA_E2E_WM"
 mkdir -p "$SHOTS"
-TEST_NAME="$(basename "$0" .sh)"
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/quibra-e2e-XXXXXX")"
 export HOME="$WORK/home"
@@ -34,6 +36,7 @@ STEP=0
 
 cleanup()
 {
+    stop_wm
     if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
         kill "$APP_PID" 2>/dev/null || true
         wait "$APP_PID" 2>/dev/null || true
@@ -41,6 +44,30 @@ cleanup()
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+# A window manager: with QUIBRA_E2E_WM=openbox the script runs under Debian's
+# openbox, started here on the script's own display; otherwise on the bare
+# server. WM says which ("openbox" or "").
+WM="${QUIBRA_E2E_WM:-}"
+WM_PID=""
+start_wm()
+{
+    openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml > "$WORK/wm.txt" 2>&1 &
+    WM_PID=$!
+    wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' 20 \
+        || fail "openbox did not start"
+}
+stop_wm()
+{
+    if [ -n "$WM_PID" ]; then
+        kill "$WM_PID" 2>/dev/null || true
+        wait "$WM_PID" 2>/dev/null || true
+        WM_PID=""
+    fi
+}
+# True when the window with this exact title has a window mapped on the server.
+mapped() { for id in $(xdotool search --name "^$1\$" 2>/dev/null); do
+               xwininfo -id "$id" 2>/dev/null | grep -q "IsViewable" && return 0; done; return 1; }
 
 fail()
 {
@@ -73,6 +100,8 @@ wait_for()
 
 shot() { import -window root "$1"; }
 
+[ "$WM" = openbox ] && start_wm
+
 # Starts the program in the background with the given arguments.
 start_app()
 {
@@ -87,11 +116,12 @@ start_app()
 
 main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1 | grep .; }
 
-# Sets X Y W H from a window's geometry.
+# Sets X Y W H from a window's client area on the screen, framed by a window
+# manager or not (xdotool's geometry counts a frame twice).
 geometry()
 {
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    X=$(( X )); Y=$(( Y )); W=$(( WIDTH )); H=$(( HEIGHT ))
+    eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print "X=" $NF} /Absolute upper-left Y/ {print "Y=" $NF}
+                                     /^ *Width:/ {print "W=" $NF} /^ *Height:/ {print "H=" $NF}')"
 }
 
 # The height of the in-window menu bar, measured once on a window at the

@@ -1,0 +1,67 @@
+#include "panel/PanelDialogWindow.h"
+
+PanelDialogWindow::PanelDialogWindow (juce::DialogWindow::LaunchOptions& options,
+                                      const std::optional<WindowSizeRules>& rules,
+                                      std::optional<juce::Point<int>> initialSize)
+    : juce::DialogWindow (options.dialogTitle, options.dialogBackgroundColour,
+                          options.escapeKeyTriggersCloseButton, false)
+{
+    setUsingNativeTitleBar (options.useNativeTitleBar);
+
+    if (options.content.willDeleteObject())
+        setContentOwned (options.content.release(), true);
+    else
+        setContentNonOwned (options.content.release(), true);
+
+    WindowSizeRules kept;
+
+    if (rules.has_value())
+    {
+        kept = *rules;
+        setResizable (true, false);
+        setResizeLimits (kept.minWidth, kept.minHeight + kept.topInset,
+                         kept.maxWidth, kept.maxHeight + kept.topInset);
+        if (kept.ratioWidth > 0 && kept.ratioHeight > 0)
+            getConstrainer()->setFixedAspectRatio ((double) kept.ratioWidth / kept.ratioHeight);
+    }
+    else
+    {
+        setResizable (false, false);
+    }
+
+    if (initialSize.has_value())
+        setSize (initialSize->x, initialSize->y);
+
+    if (! rules.has_value())
+        kept = { getWidth(), getHeight(), getWidth(), getHeight() };
+
+    keeper = std::make_unique<WindowKeeper> (*this, kept);
+
+    // On the desktop once, hidden.
+    addToDesktop();
+}
+
+void PanelDialogWindow::closeButtonPressed()
+{
+    setVisible (false);
+}
+
+void PanelDialogWindow::setVisible (bool shouldBeVisible)
+{
+    if (shouldBeVisible && ! isVisible() && owner != nullptr)
+    {
+        // Changing the state makes a new native window: done while hidden.
+        const bool onTop = owner->getTopLevelComponent()->isAlwaysOnTop();
+        if (onTop != isAlwaysOnTop())
+            setAlwaysOnTop (onTop);
+    }
+
+    juce::DialogWindow::setVisible (shouldBeVisible);
+}
+
+void PanelDialogWindow::paint (juce::Graphics& g)
+{
+    juce::DialogWindow::paint (g);
+    if (keeper != nullptr)
+        keeper->windowPainted();
+}

@@ -1,0 +1,216 @@
+#include "panel/WindowSizeRules.h"
+
+#include <cmath>
+#include <dlfcn.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+bool WindowSizeRules::fits (int windowWidth, int windowHeight) const
+{
+    // Whole pixels, and a window manager's own rounding of the ratio: a size
+    // it settles on must not be corrected into one it changes again.
+    constexpr double slack = 2.0;
+    const int w = windowWidth, h = windowHeight - topInset;
+
+    if (w < minWidth || w > maxWidth || h < minHeight || h > maxHeight)
+        return false;
+
+    if (ratioWidth <= 0 || ratioHeight <= 0)
+        return true;
+
+    const double ratio = (double) ratioWidth / ratioHeight;
+    return std::abs (w - h * ratio) <= slack || std::abs (h - w / ratio) <= slack;
+}
+
+namespace
+{
+// Xlib, loaded as the toolkit loads it, through one connection of our own
+// that stays open for the life of the process.
+struct Xlib
+{
+    using OpenDisplay = Display* (*) (const char*);
+    using GetHints = Status (*) (Display*, Window, XSizeHints*, long*);
+    using SetHints = void (*) (Display*, Window, XSizeHints*);
+    using Flush = int (*) (Display*);
+
+    OpenDisplay openDisplay = nullptr;
+    GetHints getHints = nullptr;
+    SetHints setHints = nullptr;
+    Flush flush = nullptr;
+    Display* display = nullptr;
+
+    static Xlib& get()
+    {
+        static Xlib x;
+        return x;
+    }
+
+private:
+    Xlib()
+    {
+        void* lib = ::dlopen ("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+        if (lib == nullptr)
+            return;
+
+        openDisplay = reinterpret_cast<OpenDisplay> (::dlsym (lib, "XOpenDisplay"));
+        getHints = reinterpret_cast<GetHints> (::dlsym (lib, "XGetWMNormalHints"));
+        setHints = reinterpret_cast<SetHints> (::dlsym (lib, "XSetWMNormalHints"));
+        flush = reinterpret_cast<Flush> (::dlsym (lib, "XFlush"));
+
+        if (openDisplay != nullptr && getHints != nullptr && setHints != nullptr && flush != nullptr)
+            display = openDisplay (nullptr);
+    }
+};
+} // namespace
+
+void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
+{
+    auto* peer = window.getPeer();
+    auto& x = Xlib::get();
+    if (peer == nullptr || x.display == nullptr || peer->getNativeHandle() == nullptr)
+        return;
+
+    const auto handle = (Window) reinterpret_cast<juce::pointer_sized_uint> (peer->getNativeHandle());
+
+    // The toolkit writes the hints through its own connection, perhaps still
+    // buffered: asking for the pointer is a round trip on that connection, so
+    // its requests reach the server before ours and ours come last.
+    juce::Desktop::getMousePosition();
+
+    XSizeHints hints {};
+    long supplied = 0;
+    if (x.getHints (x.display, handle, &hints, &supplied) == 0)
+        hints = {};
+
+    const double scale = peer->getPlatformScaleFactor();
+    const auto px = [scale] (int v) { return juce::jmax (1, juce::roundToInt (v * scale)); };
+    const int band = juce::roundToInt (rules.topInset * scale);
+
+    hints.flags |= PMinSize | PMaxSize;
+    hints.min_width = px (rules.minWidth);
+    hints.min_height = px (rules.minHeight) + band;
+    hints.max_width = px (rules.maxWidth);
+    hints.max_height = px (rules.maxHeight) + band;
+
+    if (rules.ratioWidth > 0 && rules.ratioHeight > 0)
+    {
+        // The ratio holds for the size less the base size: the band.
+        hints.flags |= PAspect | PBaseSize;
+        hints.min_aspect.x = hints.max_aspect.x = rules.ratioWidth;
+        hints.min_aspect.y = hints.max_aspect.y = rules.ratioHeight;
+        hints.base_width = 0;
+        hints.base_height = band;
+    }
+
+    x.setHints (x.display, handle, &hints);
+    x.flush (x.display);
+}
+
+//==============================================================================
+bool WindowKeeper::needsCorrection() const
+{
+    return ! window.isFullScreen() && ! window.isMinimised() && ! rules.fits (window.getWidth(), window.getHeight());
+}
+
+WindowKeeper::WindowKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep)
+    : rules (rulesToKeep), window (windowToKeep)
+{
+    window.addComponentListener (this);
+}
+
+WindowKeeper::~WindowKeeper()
+{
+    window.removeComponentListener (this);
+    masterReference.clear();
+}
+
+void WindowKeeper::componentParentHierarchyChanged (juce::Component&)
+{
+    // A new native window: framed anew by a window manager.
+    firstPaintPending = true;
+    placedUnframed.reset();
+    keepPlace();
+    windowChanged();
+}
+
+void WindowKeeper::windowPainted()
+{
+    if (! firstPaintPending)
+        return;
+
+    firstPaintPending = false;
+    juce::WeakReference<WindowKeeper> self (this);
+    juce::MessageManager::callAsync ([self]
+    {
+        if (self != nullptr)
+            self->windowChanged();
+    });
+}
+
+void WindowKeeper::keepPlace()
+{
+    auto* peer = window.isOnDesktop() ? window.getPeer() : nullptr;
+    if (peer == nullptr)
+        return;
+
+    const auto frame = peer->getFrameSizeIfPresent();
+    if (! frame || (frame->getTop() == 0 && frame->getLeft() == 0))
+    {
+        placedUnframed = window.getBounds();
+        placedAt = juce::Time::getMillisecondCounter();
+        return;
+    }
+
+    if (! placedUnframed.has_value())
+        return;
+
+    // The window manager frames the window in a few steps (reparenting, then
+    // the placement); the first place that is either the wanted one or the
+    // frame's corner there settles it. A later move is the user's own.
+    const auto wanted = placedUnframed->getPosition();
+    const auto framed = wanted + juce::Point<int> (frame->getLeft(), frame->getTop());
+    const auto here = window.getPosition();
+
+    if (juce::Time::getMillisecondCounter() - placedAt > 5000 || here == wanted)
+    {
+        placedUnframed.reset();
+    }
+    else if (here == framed)
+    {
+        // The toolkit places a window whose frame it knows by its client area.
+        placedUnframed.reset();
+        window.setTopLeftPosition (wanted);
+    }
+}
+
+void WindowKeeper::windowChanged()
+{
+    if (! window.isOnDesktop())
+        return;
+
+    // The window hands its constrainer to the native window whenever it moves
+    // or shows, and the native window then rewrites the hints from it on every
+    // configure event: the whole limits less the frame, and no ratio. The
+    // rules here are the ones the window manager is to see, so take it back.
+    if (auto* peer = window.getPeer())
+        peer->setConstrainer (nullptr);
+
+    publishSizeHints (window, rules);
+
+    if (correctionPending || ! needsCorrection())
+        return;
+
+    correctionPending = true;
+    juce::WeakReference<WindowKeeper> self (this);
+    juce::MessageManager::callAsync ([self]
+    {
+        if (self == nullptr)
+            return;
+
+        self->correctionPending = false;
+        if (self->needsCorrection())
+            if (auto* c = self->window.getConstrainer())
+                c->checkComponentBounds (&self->window);
+    });
+}
