@@ -87,7 +87,7 @@ cp "$WORK/after.png" "$WORK/file-2.png"
 unticked=$($XSHOT areadiff "$WORK/file-0.png" "$WORK/file-2.png" $FBOX)
 xdotool key Escape 2>/dev/null || true; sleep 0.3
 # The toolkit makes a new native window when the always-on-top state changes.
-WID=$(main_window) || fail "no main window after Always on top"
+wait_for main_window_settled 30 || fail "no main window after Always on top"
 geometry "$WID"; xdotool mousemove --sync $(( X + 10 )) $(( Y + M + 10 )); xdotool click 1; sleep 0.5
 note "Always on top row: $ticked pixels changed when ticked, $unticked after unticking"
 [ "$ticked" -gt 5 ] || fail "Always on top shows no tick"
