@@ -136,9 +136,10 @@ public:
         {
             fds.clear();
             fds.push_back ({ wakeFd, POLLIN, 0 });
-            fds.push_back ({ peers.size() < maxPeers ? listenFd : -1, POLLIN, 0 });
+            const int pause = msLeft (acceptPausedUntil);
+            fds.push_back ({ peers.size() < maxPeers && pause == 0 ? listenFd : -1, POLLIN, 0 });
 
-            int timeout = -1;
+            int timeout = pause > 0 ? pause : -1;
             for (const auto& peer : peers)
             {
                 fds.push_back ({ peer.fd, (short) (peer.reply.empty() ? POLLIN : POLLOUT), 0 });
@@ -182,7 +183,16 @@ private:
         {
             const int fd = ::accept4 (listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0)
+            {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                // Out of descriptors or the like: the connection stays queued
+                // and the socket readable, so wait a little before trying again
+                // rather than spin.
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    acceptPausedUntil = juce::Time::getMillisecondCounter() + 100;
                 return;
+            }
             peers.push_back ({ fd, juce::Time::getMillisecondCounter() + (juce::uint32) peerTimeoutMs, {}, {} });
         }
     }
@@ -251,6 +261,7 @@ private:
     SingleInstance& owner;
     const int wakeFd;
     std::vector<Peer> peers;
+    juce::uint32 acceptPausedUntil = 0;
 };
 
 //==============================================================================

@@ -40,7 +40,7 @@ cleanup()
         wait "$APP_PID" 2>/dev/null || true
     fi
     # Every program's standard error kept in $WORK (*.txt), read once more.
-    if [ "$rc" -eq 0 ] && ! no_sanitizer_report "$WORK"/*.txt; then
+    if ! no_sanitizer_report "$WORK"/*.txt; then
         rc=1
     fi
     rm -rf "$WORK"
