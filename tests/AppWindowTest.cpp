@@ -70,7 +70,7 @@ TEST (AppWindow, FixedValuesAndDefaultsMode)
     // (a stray continuation byte, an overlong zero, a cut sequence) become
     // U+FFFD, good text stays as it is.
     EXPECT_EQ (Utf8Text::makeValid ("/defaults\x80"), "/defaults\xef\xbf\xbd");
-    EXPECT_EQ (Utf8Text::makeValid ("\xc0\x80\xc3"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+    EXPECT_EQ (Utf8Text::makeValid ("\xfc\xc0\x80\xc3"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
     EXPECT_EQ (Utf8Text::makeValid ("/d\xc3\xa4 \xf0\x9f\x8e\x9a"), "/d\xc3\xa4 \xf0\x9f\x8e\x9a");
 }
 
