@@ -110,12 +110,15 @@ start_app()
 # The main window's native window (the newest when there are several).
 main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | tail -n 1 | grep .; }
 
-# Sets WID once the main window is the program's final native window: the
-# window system may show a first native window that is then replaced, so the
-# same one window must stay for a second. Fails when the program has ended.
+# Sets WID once the main window is the program's final native window: a first
+# native window is shown while the window is built and replaced once the panel
+# is in it (the panel's size word on standard error tells that it is), so the
+# panel must be there and the same one window must stay for a second. Fails
+# when the program has ended.
 main_window_settled()
 {
     kill -0 "$APP_PID" 2>/dev/null || { stop_app 1; fail "the program ended while starting"; }
+    grep -qE '^(klein|mittel|gross)$' "$WORK/stderr.txt" || return 1
     local first
     first=$(main_window) || return 1
     sleep 1
