@@ -11,12 +11,16 @@ namespace
 int ignoreXError (Display*, XErrorEvent*) { return 0; }
 
 // Every test process gets a home of its own, so that settings files and
-// locks never touch the real user's.
-void useTemporaryHome()
+// locks never touch the real user's; it is removed when the tests end.
+juce::String useTemporaryHome()
 {
     char pattern[] = "/tmp/quibra-test-home-XXXXXX";
     if (const char* dir = ::mkdtemp (pattern))
+    {
         ::setenv ("HOME", dir, 1);
+        return dir;
+    }
+    return {};
 }
 } // namespace
 
@@ -27,10 +31,13 @@ int main (int argc, char** argv)
     if (::testing::GTEST_FLAG (list_tests))
         return RUN_ALL_TESTS();
 
-    useTemporaryHome();
+    const auto home = useTemporaryHome();
     XInitThreads();
     XSetErrorHandler (ignoreXError);
 
     juce::ScopedJuceInitialiser_GUI gui;
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    if (home.isNotEmpty())
+        juce::File (home).deleteRecursively();
+    return result;
 }
