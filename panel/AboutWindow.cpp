@@ -7,7 +7,9 @@ AboutWindow::AboutWindow (const juce::String& title)
     : titleText (title)
 {
     closeButton = std::make_unique<juce::ImageButton> (juce::String());
-    webLinkButton = std::make_unique<juce::HyperlinkButton>();
+    // The link is given at construction: assigning a URL later copies its
+    // empty post data with memcpy from a null pointer.
+    webLinkButton = std::make_unique<juce::HyperlinkButton> (juce::String(), juce::URL (makerPageUrl));
 
     textPosition = { 285, 181 };
 
@@ -29,7 +31,6 @@ AboutWindow::AboutWindow (const juce::String& title)
     closeButton->addListener (this);
     addAndMakeVisible (closeButton.get());
 
-    webLinkButton->setURL (juce::URL (makerPageUrl));
     webLinkButton->setSize (140, 16);
     webLinkButton->setTopLeftPosition (67, 143);
     addAndMakeVisible (webLinkButton.get());

@@ -9,6 +9,9 @@
 #include "routing/FRDialog.h"
 #include "VelkBinaryData.h"
 
+#include <cstdio>
+#include <sys/stat.h>
+
 
 std::unique_ptr<juce::ApplicationCommandManager> applicationCommandManager;
 
@@ -130,7 +133,20 @@ MainComponent::MainComponent()
         options.millisecondsBeforeSaving = 3000;
         options.storageFormat = juce::PropertiesFile::storeAsXML;
         options.processLock = nullptr;
+
+        // Reading a path that is no plain file could block for good (a FIFO).
+        const auto file = options.getDefaultFile();
+        struct stat st {};
+        if (::stat (file.getFullPathName().toRawUTF8(), &st) == 0 && ! S_ISREG (st.st_mode))
+            keepSettingsFileAside (file);
+
         appProperties.setStorageParameters (options);
+
+        // A file the store cannot read would be replaced by the next save,
+        // with every key that it held.
+        if (auto* settings = appProperties.getUserSettings())
+            if (! settings->isValidFile() && file.getSize() > 0)
+                keepSettingsFileAside (file);
     }
 
     // Command manager: its key mappings listen to the panel's keys, and the
@@ -472,6 +488,17 @@ void MainComponent::enabledButtons (bool enable)
         c->setEnabled (enable);
         c->setVisible (enable);
     }
+}
+
+//==============================================================================
+void MainComponent::keepSettingsFileAside (const juce::File& file)
+{
+    const auto backup = file.getSiblingFile (file.getFileName() + ".unreadable").getNonexistentSibling (false);
+    // A plain rename: copying a FIFO would block as reading it does.
+    const bool kept = ::rename (file.getFullPathName().toRawUTF8(), backup.getFullPathName().toRawUTF8()) == 0;
+    writeStderrTrace ("Quibra: the settings file " + file.getFullPathName() + " cannot be read; "
+                      + (kept ? "it is kept as " + backup.getFullPathName() + "." : juce::String ("it cannot be moved aside."))
+                      + "\n");
 }
 
 //==============================================================================

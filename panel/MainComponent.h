@@ -107,6 +107,9 @@ private:
     void actionListenerCallback (const juce::String& message) override;
 
     void buildDialogWindows();
+    // Renames a settings file the store must not read or replace to a backup
+    // beside it ("<name>.unreadable") and says so on standard error.
+    static void keepSettingsFileAside (const juce::File& file);
     juce::Array<juce::ImageButton*> panelButtons() const;
 
     // Device values.

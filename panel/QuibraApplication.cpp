@@ -155,6 +155,37 @@ bool QuibraApplication::isDefaultsMode (const juce::String& commandLine)
     return commandLine.equalsIgnoreCase ("/default") || commandLine.equalsIgnoreCase ("/defaults");
 }
 
+bool QuibraApplication::isRestorableWindowState (const juce::String& state)
+{
+    // The framework's format: ["fs"] x y w h ["frame" top left bottom right].
+    juce::StringArray tokens;
+    tokens.addTokens (state, false);
+    tokens.removeEmptyStrings();
+    tokens.trim();
+
+    const int first = tokens[0].startsWithIgnoreCase ("fs") ? 1 : 0;
+    const bool hasFrame = tokens[first + 4] == "frame";
+    if (tokens.size() != first + (hasFrame ? 9 : 4))
+        return false;
+
+    for (int i = first; i < tokens.size(); ++i)
+    {
+        if (i == first + 4)
+            continue;
+
+        const auto& t = tokens[i];
+        const auto digits = t.startsWithChar ('-') ? t.substring (1) : t;
+        if (digits.isEmpty() || digits.length() > 6 || ! digits.containsOnly ("0123456789"))
+            return false;
+
+        const int value = t.getIntValue();
+        const bool isSize = i == first + 2 || i == first + 3;
+        if (value < (isSize ? 1 : -32768) || value > 32767)
+            return false;
+    }
+    return true;
+}
+
 juce::String QuibraApplication::positionTraceLines (juce::Point<int> position)
 {
     const int x = position.x, y = position.y;
@@ -186,6 +217,15 @@ bool QuibraApplication::initialiseApp()
             case SingleInstance::Result::noAnswer:
                 writeStderrTrace ("Quibra: another instance holds the instance lock but does not answer; ending.\n");
                 instanceGuard = nullptr;
+                setApplicationReturnValue (1);
+                return false;
+
+            case SingleInstance::Result::refused:
+                writeStderrTrace ("Quibra: another instance is running, but this command line cannot be handed to it "
+                                  "(longer than " + juce::String (SingleInstance::maxMessageBytes)
+                                  + " bytes, or not UTF-8 text); ending.\n");
+                instanceGuard = nullptr;
+                setApplicationReturnValue (1);
                 return false;
 
             case SingleInstance::Result::failed:
@@ -219,7 +259,7 @@ void QuibraApplication::initialise (const juce::String& commandLine)
     // the window keeps its own place once framed, so the frame stays out.
     stored = stored.upToFirstOccurrenceOf (" frame ", false, false);
 
-    if (defaultsMode || ! window->restoreWindowStateFromString (stored))
+    if (defaultsMode || ! isRestorableWindowState (stored) || ! window->restoreWindowStateFromString (stored))
         window->centreAtDefaultSize();
 
     window->setVisible (true);

@@ -70,6 +70,11 @@ public:
     // letter case.
     static bool isDefaultsMode (const juce::String& commandLine);
 
+    // False for a stored window state whose numbers cannot describe a window
+    // on any screen (not whole numbers, or beyond the window system's 16-bit
+    // coordinates); the framework's restore would overflow on them.
+    static bool isRestorableWindowState (const juce::String& state);
+
     // The "POS: " and "POS: Korr: " lines for a panel at position.
     static juce::String positionTraceLines (juce::Point<int> position);
 

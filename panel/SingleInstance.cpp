@@ -1,14 +1,17 @@
 #include "panel/SingleInstance.h"
+#include "panel/Utf8Text.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -51,21 +54,14 @@ bool writeAll (int fd, const char* data, size_t size, juce::uint32 deadline)
 }
 
 // Reads until end of stream, at most limit + 1 bytes (so an oversized
-// message can be told apart), or until the deadline; gives up early when
-// the given thread is asked to stop.
-bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline,
-              const juce::Thread* thread = nullptr)
+// message can be told apart), or until the deadline.
+bool readAll (int fd, juce::MemoryBlock& out, size_t limit, juce::uint32 deadline)
 {
     char buffer[4096];
     for (;;)
     {
-        if (thread != nullptr && thread->threadShouldExit())
-            return false;
-        const int left = msLeft (deadline);
         pollfd p { fd, POLLIN, 0 };
-        const auto r = ::poll (&p, 1, thread != nullptr ? juce::jmin (left, 100) : left);
-        if (r == 0 && left > 100 && thread != nullptr)
-            continue;
+        const auto r = ::poll (&p, 1, msLeft (deadline));
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
@@ -95,53 +91,160 @@ bool isPrivateFolder (const char* path)
 } // namespace
 
 //==============================================================================
-// Accepts later launches on the primary's socket, one at a time.
+// Serves later launches on the primary's socket: one poll() over the socket,
+// a wake-up event and every open connection, so that all peers are served at
+// once, each within its own time limit. With nobody connected it sleeps until
+// a peer connects or it is told to stop.
 class SingleInstance::Listener final : public juce::Thread
 {
 public:
     Listener (int fdToUse, std::weak_ptr<int> tokenToUse, SingleInstance& ownerToUse)
-        : juce::Thread ("Quibra instance listener"), fd (fdToUse), token (std::move (tokenToUse)), owner (ownerToUse)
+        // (A thread name of more than 15 characters is dropped by the system.)
+        : juce::Thread ("Quibra listener"), listenFd (fdToUse), token (std::move (tokenToUse)), owner (ownerToUse),
+          wakeFd (::eventfd (0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
     }
 
-    ~Listener() override { stopThread (4000); }
+    ~Listener() override
+    {
+        signalThreadShouldExit();
+        if (wakeFd >= 0)
+        {
+            const uint64_t one = 1;
+            [[maybe_unused]] const auto n = ::write (wakeFd, &one, sizeof (one));
+        }
+        stopThread (4000);
+
+        for (auto& peer : peers)
+            ::close (peer.fd);
+        if (wakeFd >= 0)
+            ::close (wakeFd);
+    }
+
+    bool canRun() const noexcept { return wakeFd >= 0; }
+
+    // Time a peer has to send its command line and take the answer.
+    static constexpr int peerTimeoutMs = 3000;
+    // Connections served at once; more wait in the socket's queue.
+    static constexpr size_t maxPeers = 32;
 
     void run() override
     {
+        std::vector<pollfd> fds;
+
         while (! threadShouldExit())
         {
-            pollfd p { fd, POLLIN, 0 };
-            if (::poll (&p, 1, 100) <= 0)
-                continue;
+            fds.clear();
+            fds.push_back ({ wakeFd, POLLIN, 0 });
+            const int pause = msLeft (acceptPausedUntil);
+            fds.push_back ({ peers.size() < maxPeers && pause == 0 ? listenFd : -1, POLLIN, 0 });
 
-            const int client = ::accept4 (fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
+            int timeout = pause > 0 ? pause : -1;
+            for (const auto& peer : peers)
+            {
+                fds.push_back ({ peer.fd, (short) (peer.reply.empty() ? POLLIN : POLLOUT), 0 });
+                const int left = msLeft (peer.deadline);
+                timeout = timeout < 0 ? left : juce::jmin (timeout, left);
+            }
 
-            serve (client);
-            ::close (client);
+            if (::poll (fds.data(), (nfds_t) fds.size(), timeout) < 0 && errno != EINTR)
+                return;
+
+            if (threadShouldExit())
+                return;
+
+            for (size_t i = peers.size(); i-- > 0;)
+            {
+                const auto events = fds[i + 2].revents;
+                if ((events == 0 || serve (peers[i])) && msLeft (peers[i].deadline) > 0)
+                    continue;
+
+                ::close (peers[i].fd);
+                peers.erase (peers.begin() + (std::ptrdiff_t) i);
+            }
+
+            if ((fds[1].revents & POLLIN) != 0)
+                acceptPeers();
         }
     }
 
 private:
-    void serve (int client)
+    struct Peer
     {
-        const auto deadline = juce::Time::getMillisecondCounter() + 3000;
-        juce::MemoryBlock data;
-        if (! readAll (client, data, (size_t) maxMessageBytes, deadline, this) || data.getSize() > (size_t) maxMessageBytes)
-            return;
+        int fd;
+        juce::uint32 deadline;
+        std::string received, reply;
+        size_t sent = 0;
+    };
 
-        // Only UTF-8 text without zero bytes is a command line; anything
-        // else gets no acknowledgement.
-        const auto* bytes = static_cast<const char*> (data.getData());
-        const auto size = data.getSize();
-        if ((size > 0 && std::memchr (bytes, 0, size) != nullptr) || ! juce::CharPointer_UTF8::isValidString (bytes, (int) size))
-            return;
+    void acceptPeers()
+    {
+        while (peers.size() < maxPeers)
+        {
+            const int fd = ::accept4 (listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0)
+            {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                // Out of descriptors or the like: the connection stays queued
+                // and the socket readable, so wait a little before trying again
+                // rather than spin.
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    acceptPausedUntil = juce::Time::getMillisecondCounter() + 100;
+                return;
+            }
+            peers.push_back ({ fd, juce::Time::getMillisecondCounter() + (juce::uint32) peerTimeoutMs, {}, {} });
+        }
+    }
 
-        auto commandLine = juce::String::fromUTF8 (bytes, (int) size);
-        static const char ack[] = "OK\n";
-        writeAll (client, ack, sizeof (ack) - 1, deadline);
+    // Reads what the peer has sent, or writes it the answer; false when the
+    // peer is done with or has failed.
+    bool serve (Peer& peer)
+    {
+        char buffer[4096];
+        while (peer.reply.empty())
+        {
+            const auto n = ::recv (peer.fd, buffer, sizeof (buffer), 0);
+            if (n > 0)
+            {
+                peer.received.append (buffer, (size_t) n);
+                if (peer.received.size() > (size_t) maxMessageBytes)
+                    peer.reply = "NO\n";
+            }
+            else if (n == 0)
+            {
+                peer.reply = accept (peer.received) ? "OK\n" : "NO\n";
+            }
+            else if (errno == EAGAIN || errno == EWOULDBLOCK)
+            {
+                return true;
+            }
+            else if (errno != EINTR)
+            {
+                return false;
+            }
+        }
 
+        while (peer.sent < peer.reply.size())
+        {
+            const auto n = ::send (peer.fd, peer.reply.data() + peer.sent, peer.reply.size() - peer.sent, MSG_NOSIGNAL);
+            if (n > 0)
+                peer.sent += (size_t) n;
+            else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return true;
+            else if (n == 0 || errno != EINTR)
+                return false;
+        }
+        return false;
+    }
+
+    // Hands a whole message to the message thread when it is a command line.
+    bool accept (const std::string& message)
+    {
+        if (! isAcceptableMessage (message.data(), message.size()))
+            return false;
+
+        auto commandLine = juce::String::fromUTF8 (message.data(), (int) message.size());
         auto weakToken = token;
         auto* target = &owner;
         juce::MessageManager::callAsync ([weakToken, target, commandLine]
@@ -150,11 +253,15 @@ private:
             if (weakToken.lock() != nullptr && target->onCommandLine)
                 target->onCommandLine (commandLine);
         });
+        return true;
     }
 
-    int fd;
+    const int listenFd;
     std::weak_ptr<int> token;
     SingleInstance& owner;
+    const int wakeFd;
+    std::vector<Peer> peers;
+    juce::uint32 acceptPausedUntil = 0;
 };
 
 //==============================================================================
@@ -254,7 +361,7 @@ bool SingleInstance::startListening()
     // an instance that is gone.
     ::unlink (path.c_str());
 
-    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
 
@@ -268,8 +375,7 @@ bool SingleInstance::startListening()
 
     listenFd = fd;
     listener = std::make_unique<Listener> (listenFd, aliveToken, *this);
-    listener->startThread();
-    return true;
+    return listener->canRun() && listener->startThread();
 }
 
 void SingleInstance::releaseAll()
@@ -317,10 +423,11 @@ SingleInstance::Result SingleInstance::claimOrHandOff (const juce::String& comma
 
         // The lock is held: a running instance, or one that is starting up
         // and not listening yet.
-        if (sendTo (socketPath.c_str(), commandLine, juce::jmax (200, msLeft (deadline))))
+        const auto sent = sendTo (socketPath.c_str(), commandLine, juce::jmax (200, msLeft (deadline)));
+        if (sent != Result::noAnswer)
         {
             releaseAll();
-            return Result::handedOff;
+            return sent;
         }
 
         if (msLeft (deadline) == 0)
@@ -333,33 +440,45 @@ SingleInstance::Result SingleInstance::claimOrHandOff (const juce::String& comma
     }
 }
 
-bool SingleInstance::sendTo (const char* socketPath, const juce::String& commandLine, int timeoutMs)
+bool SingleInstance::isAcceptableMessage (const char* bytes, size_t size)
 {
+    return size <= (size_t) maxMessageBytes && Utf8Text::isValid (bytes, size);
+}
+
+SingleInstance::Result SingleInstance::sendTo (const char* socketPath, const juce::String& commandLine, int timeoutMs)
+{
+    const auto utf8 = commandLine.toStdString();
+    if (! isAcceptableMessage (utf8.data(), utf8.size()))
+        return Result::refused;
+
     sockaddr_un addr;
     if (! fillAddress (addr, socketPath))
-        return false;
+        return Result::noAnswer;
 
     // Non-blocking: a listener whose queue is full refuses at once (EAGAIN)
     // instead of keeping connect() waiting for as long as it stays stuck.
     const int fd = ::socket (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return false;
+        return Result::noAnswer;
 
     const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) juce::jmax (0, timeoutMs);
-    bool ok = false;
+    auto result = Result::noAnswer;
 
-    if (::connect (fd, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)) == 0)
+    if (::connect (fd, reinterpret_cast<sockaddr*> (&addr), sizeof (addr)) == 0
+        && writeAll (fd, utf8.data(), utf8.size(), deadline)
+        && ::shutdown (fd, SHUT_WR) == 0)
     {
-        const auto utf8 = commandLine.toStdString();
-        if (utf8.size() <= (size_t) maxMessageBytes
-            && writeAll (fd, utf8.data(), utf8.size(), deadline)
-            && ::shutdown (fd, SHUT_WR) == 0)
+        juce::MemoryBlock reply;
+        if (readAll (fd, reply, 16, deadline))
         {
-            juce::MemoryBlock reply;
-            ok = readAll (fd, reply, 16, deadline) && reply.toString().startsWith ("OK");
+            const auto text = reply.toString();
+            if (text.startsWith ("OK"))
+                result = Result::handedOff;
+            else if (text.startsWith ("NO"))
+                result = Result::refused;
         }
     }
 
     ::close (fd);
-    return ok;
+    return result;
 }

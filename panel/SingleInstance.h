@@ -4,8 +4,11 @@
 // "<dir>/<name>.lock" for as long as it lives and listens on the UNIX-domain
 // socket "<dir>/<name>.sock". A later launch finds the lock taken, connects to
 // the socket, writes its whole command line (UTF-8, then end of stream), waits
-// for the primary's "OK" and ends. The primary hands each command line it
-// receives to a callback on the message thread.
+// for the primary's "OK" and ends; a command line that is too long or not
+// UTF-8 text is answered with "NO". The primary hands each command line it
+// accepts to a callback on the message thread. Its listener serves all peers
+// at once, each within its own time limit, so no peer holds up another, and
+// sleeps while nobody is connected.
 //
 // <dir> is $XDG_RUNTIME_DIR when that is a folder of ours with mode 0700, else
 // /tmp/quibra-<uid>, created with mode 0700 and refused when it belongs to
@@ -31,6 +34,8 @@ public:
         primary,          // this process is the running instance now
         handedOff,        // another instance took the command line; end this one
         noAnswer,         // another instance holds the lock but never answered
+        refused,          // another instance runs, but this command line cannot
+                          // be handed over (too long, or not UTF-8 text)
         failed            // no folder or socket to work with; run on alone
     };
 
@@ -59,9 +64,15 @@ public:
     // Largest command line accepted from a later launch, in bytes.
     static constexpr int maxMessageBytes = 64 * 1024;
 
-    // Hands commandLine to whatever listens on socketPath; true when the
-    // listener acknowledged it. Plain POSIX, usable from a forked process.
-    static bool sendTo (const char* socketPath, const juce::String& commandLine, int timeoutMs);
+    // Hands commandLine to whatever listens on socketPath: handedOff when the
+    // listener acknowledged it, refused when it cannot be handed over (found
+    // here, or answered so by the listener), noAnswer otherwise. Plain POSIX,
+    // usable from a forked process.
+    static Result sendTo (const char* socketPath, const juce::String& commandLine, int timeoutMs);
+
+    // Whether bytes can travel as a command line: at most maxMessageBytes of
+    // UTF-8 text without zero bytes.
+    static bool isAcceptableMessage (const char* bytes, size_t size);
 
 private:
     class Listener;

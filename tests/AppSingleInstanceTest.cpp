@@ -85,9 +85,19 @@ TEST (AppSingleInstance, SecondProcessHandsItsCommandLineToTheFirst)
 
         // A second hand-off from the same process works as well (the empty
         // command line included).
-        EXPECT_TRUE (SingleInstance::sendTo (first.getSocketFile().getFullPathName().toRawUTF8(), {}, 5000));
+        EXPECT_EQ (SingleInstance::sendTo (first.getSocketFile().getFullPathName().toRawUTF8(), {}, 5000),
+                   SingleInstance::Result::handedOff);
         EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.size() == 2; }, 10000));
         EXPECT_EQ (received[1], juce::String());
+
+        // A command line too long to hand over is reported as such at once,
+        // not as an instance that does not answer.
+        SingleInstance third ("Quibra-test", dir.getFullPathName());
+        const auto start = juce::Time::getMillisecondCounter();
+        EXPECT_EQ (third.claimOrHandOff (juce::String::repeatedString ("x", SingleInstance::maxMessageBytes + 1), 10000),
+                   SingleInstance::Result::refused);
+        EXPECT_LT (juce::Time::getMillisecondCounter() - start, 5000u);
+        EXPECT_FALSE (third.isPrimary());
     }
 
     // The primary gone, its socket is removed and a new launch takes over.
@@ -115,7 +125,7 @@ TEST (AppSingleInstance, StaleSocketAndLockOfACrashedInstanceAreTakenOver)
     }
     ASSERT_TRUE (probe.getLockFile().replaceWithText ("stale"));
     ASSERT_TRUE (juce::File (socketPath).exists());
-    EXPECT_FALSE (SingleInstance::sendTo (socketPath.c_str(), "x", 500));
+    EXPECT_EQ (SingleInstance::sendTo (socketPath.c_str(), "x", 500), SingleInstance::Result::noAnswer);
 
     juce::StringArray received;
     SingleInstance taker ("Quibra-test", dir.getFullPathName());
@@ -123,7 +133,7 @@ TEST (AppSingleInstance, StaleSocketAndLockOfACrashedInstanceAreTakenOver)
     ASSERT_EQ (taker.claimOrHandOff ("me", 2000), SingleInstance::Result::primary);
 
     // The new socket answers.
-    EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "hello", 5000));
+    EXPECT_EQ (SingleInstance::sendTo (socketPath.c_str(), "hello", 5000), SingleInstance::Result::handedOff);
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("hello"); }, 10000));
 }
 
@@ -263,33 +273,50 @@ TEST (AppSingleInstance, HostilePeersAreDroppedAndDoNotBlockLaterLaunches)
         return reply;
     };
 
-    // Too long, a zero byte, not UTF-8: refused without an answer.
-    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes + 1, 'a')), "");
-    EXPECT_EQ (exchange (std::string ("/defaults\0x", 11)), "");
-    EXPECT_EQ (exchange ("/default\xe4"), "");
+    // Too long, a zero byte, not UTF-8 (an overlong zero among it): refused.
+    EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes + 1, 'a')), "NO\n");
+    EXPECT_EQ (exchange (std::string ("/defaults\0x", 11)), "NO\n");
+    EXPECT_EQ (exchange ("/default\xe4"), "NO\n");
+    EXPECT_EQ (exchange ("/default\xc0\x80s"), "NO\n");
     // The longest accepted message still goes through.
     EXPECT_EQ (exchange (std::string ((size_t) SingleInstance::maxMessageBytes, 'b')), "OK\n");
 
-    // A peer that connects and then says nothing, and never hangs up, is
-    // given up after a while; a later launch is still answered.
-    const int silent = connectRaw();
-    const auto start = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (SingleInstance::sendTo (socketPath.c_str(), "later", 20000));
-    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 20000u);
+    // Peers that connect and then say nothing, and never hang up, do not
+    // hold up a later launch: it is answered well within one peer's time.
+    const int silent = connectRaw(), silent2 = connectRaw();
+    EXPECT_EQ (SingleInstance::sendTo (socketPath.c_str(), "later", 2500), SingleInstance::Result::handedOff);
 
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return received.contains ("later"); }, 10000));
     ASSERT_EQ (received.size(), 2);
     EXPECT_EQ (received[0], juce::String::repeatedString ("b", SingleInstance::maxMessageBytes));
     EXPECT_EQ (received[1], "later");
     ::close (silent);
+    ::close (silent2);
 }
 
-TEST (AppSingleInstance, ASilentPeerDoesNotHoldUpTheEnd)
+TEST (AppSingleInstance, IdleListenerSleepsAndASilentPeerDoesNotHoldUpTheEnd)
 {
     const PrivateFolder dirHolder;
     const auto& dir = dirHolder.folder;
     auto first = std::make_unique<SingleInstance> ("Quibra-test", dir.getFullPathName());
     ASSERT_EQ (first->claimOrHandOff ("first"), SingleInstance::Result::primary);
+
+    // With nobody connected the listener thread sleeps: it is not woken
+    // (a context switch each time) while a second goes by.
+    const auto listenerSwitches = []
+    {
+        for (const auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
+            if (task.getChildFile ("comm").loadFileAsString().trim() == "Quibra listener")
+                for (const auto& line : juce::StringArray::fromLines (task.getChildFile ("status").loadFileAsString()))
+                    if (line.startsWith ("voluntary_ctxt_switches:"))
+                        return line.fromFirstOccurrenceOf (":", false, false).trim().getIntValue();
+        return -1;
+    };
+    juce::Thread::sleep (100);
+    const int before = listenerSwitches();
+    ASSERT_GE (before, 0);
+    juce::Thread::sleep (1000);
+    EXPECT_LE (listenerSwitches() - before, 1);
 
     // Connected and saying nothing: the listener is busy with it.
     const int silent = ::socket (AF_UNIX, SOCK_STREAM, 0);

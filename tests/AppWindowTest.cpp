@@ -4,6 +4,7 @@
 // command line.
 #include "PanelTestSupport.h"
 #include "panel/QuibraApplication.h"
+#include "panel/Utf8Text.h"
 #include "platform/SimulatedInterface.h"
 
 namespace
@@ -64,6 +65,13 @@ TEST (AppWindow, FixedValuesAndDefaultsMode)
     EXPECT_EQ (QuibraApplication::positionTraceLines ({ -5, 0 }), "POS: -5 0\nPOS: Korr: 0 30\n");
     EXPECT_EQ (QuibraApplication::positionTraceLines ({ 476, 283 }), "POS: 476 283\nPOS: Korr: 476 283\n");
     EXPECT_EQ (QuibraApplication::positionTraceLines ({ 0, -7 }), "POS: 0 -7\nPOS: Korr: 0 30\n");
+
+    // Arguments reach the framework as well-formed UTF-8: malformed bytes
+    // (a stray continuation byte, an overlong zero, a cut sequence) become
+    // U+FFFD, good text stays as it is.
+    EXPECT_EQ (Utf8Text::makeValid ("/defaults\x80"), "/defaults\xef\xbf\xbd");
+    EXPECT_EQ (Utf8Text::makeValid ("\xfc\xc0\x80\xc3"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
+    EXPECT_EQ (Utf8Text::makeValid ("/d\xc3\xa4 \xf0\x9f\x8e\x9a"), "/d\xc3\xa4 \xf0\x9f\x8e\x9a");
 }
 
 TEST (AppWindow, FirstStartOpensCentredAtTheDefaultSizeWithTracesAndLimits)
@@ -161,21 +169,24 @@ TEST (AppWindow, StoredStateIsRestoredAndShutdownStoresIt)
         EXPECT_NE (err.find ("POS: 120 90\n"), std::string::npos) << err;
     }
 
-    // An unreadable state falls back to the default placement.
+    // An unreadable state, or one whose numbers no window can have (they
+    // overflow in the restore), falls back to the default placement.
+    for (auto* bad : { "no state at all", "2000000000 2000000000 2000000000 2000000000",
+                       "fs 10 10 329 435 frame 2000000000 0 2000000000 0" })
     {
-        juce::PropertiesFile::Options options;
-        options.storageFormat = juce::PropertiesFile::storeAsXML;
-        juce::PropertiesFile file (juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-                                       .getChildFile ("Quibra/Quibra.settings"), options);
-        EXPECT_EQ (file.getValue ("WindowPosition"), stored);
-        file.setValue ("WindowPosition", "no state at all");
-        ASSERT_TRUE (file.save());
-    }
-    {
+        {
+            juce::PropertiesFile::Options options;
+            options.storageFormat = juce::PropertiesFile::storeAsXML;
+            juce::PropertiesFile file (juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+                                           .getChildFile ("Quibra/Quibra.settings"), options);
+            file.setValue ("WindowPosition", bad);
+            ASSERT_TRUE (file.save());
+        }
         App a;
         a.start ({});
-        EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar()));
+        EXPECT_EQ (a.window().getBounds(), centredDefault (a.menuBar())) << bad;
     }
+    EXPECT_TRUE (QuibraApplication::isRestorableWindowState (stored)) << stored;
 }
 
 TEST (AppWindow, DefaultsModeCentresResetsAndForgetsThePosition)

@@ -132,7 +132,7 @@ shot "$SHOTS/menu-file-on-top.png"
 ticked=$($XSHOT areadiff "$WORK/file-0.png" "$WORK/file-1.png" $FBOX)
 xdotool key Escape 2>/dev/null || true; sleep 0.3
 # The toolkit makes a new native window when the always-on-top state changes.
-WID=$(main_window) || fail "no main window after Always on top"
+wait_for main_window_settled 30 || fail "no main window after Always on top"
 [ "$ticked" -gt 5 ] || fail "Always on top shows no tick"
 about_round button
 open_bar_menu 0
@@ -141,7 +141,7 @@ open_bar_menu 0
 cp "$WORK/after.png" "$WORK/file-2.png"
 unticked=$($XSHOT areadiff "$WORK/file-0.png" "$WORK/file-2.png" $FBOX)
 xdotool key Escape 2>/dev/null || true; sleep 0.3
-WID=$(main_window) || fail "no main window after Always on top is unticked"
+wait_for main_window_settled 30 || fail "no main window after Always on top is unticked"
 note "Always on top row: $ticked pixels changed when ticked, $unticked after unticking"
 [ "$unticked" -le 2 ] || fail "Always on top stays ticked"
 about_round escape

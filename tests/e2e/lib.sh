@@ -36,12 +36,18 @@ STEP=0
 
 cleanup()
 {
+    local rc=$?
     stop_wm
     if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
         kill "$APP_PID" 2>/dev/null || true
         wait "$APP_PID" 2>/dev/null || true
     fi
+    # Every program's standard error kept in $WORK (*.txt), read once more.
+    if ! no_sanitizer_report "$WORK"/*.txt; then
+        rc=1
+    fi
     rm -rf "$WORK"
+    exit "$rc"
 }
 trap cleanup EXIT
 
@@ -102,19 +108,53 @@ shot() { import -window root "$1"; }
 
 [ "$WM" = openbox ] && start_wm
 
-# Starts the program in the background with the given arguments.
+# Sanitizer builds: a report ends the program with a failure status, and the
+# report itself, in any of the given standard-error files, fails the test.
+SANITIZER_REPORT='ERROR: (Address|Leak)Sanitizer|WARNING: ThreadSanitizer|runtime error:|SUMMARY: [A-Za-z]+Sanitizer'
+no_sanitizer_report()
+{
+    local f
+    for f in "$@"; do
+        if [ -f "$f" ] && grep -qE "$SANITIZER_REPORT" "$f"; then
+            echo "FAIL [$TEST_NAME]: sanitizer report in $(basename "$f"):" >&2
+            grep -m 20 -A 12 -E "$SANITIZER_REPORT" "$f" >&2
+            return 1
+        fi
+    done
+}
+
+# Starts the program in the background with the given arguments; its
+# standard error goes to $WORK/stderr.txt.
 start_app()
 {
+    no_sanitizer_report "$WORK/stderr.txt" || fail "sanitizer report"
     : > "$WORK/stderr.txt"
     "$APP" "$@" 2> "$WORK/stderr.txt" > /dev/null &
     APP_PID=$!
-    wait_for 'main_window >/dev/null' 30 || fail "the main window did not appear"
-    WID="$(main_window)"
+    wait_for 'main_window_settled' 60 || fail "the main window did not appear"
     # Let the panel settle (device arrival, first paint).
-    sleep 1.5
+    sleep 1
 }
 
-main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1 | grep .; }
+# The main window's native window (the newest when there are several).
+main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | tail -n 1 | grep .; }
+
+# Sets WID once the main window is the program's final native window: a first
+# native window is shown while the window is built and replaced once the panel
+# is in it (the panel's size word on standard error tells that it is), so the
+# panel must be there and the same one window must stay for a second. Fails
+# when the program has ended.
+main_window_settled()
+{
+    kill -0 "$APP_PID" 2>/dev/null || { stop_app 1; fail "the program ended while starting"; }
+    grep -qE '^(klein|mittel|gross)$' "$WORK/stderr.txt" || return 1
+    local first
+    first=$(main_window) || return 1
+    sleep 1
+    [ "$(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | wc -l)" -eq 1 ] || return 1
+    [ "$(main_window)" = "$first" ] || return 1
+    WID=$first
+}
 
 # Sets X Y W H from a window's client area on the screen, framed by a window
 # manager or not (xdotool's geometry counts a frame twice).
@@ -136,12 +176,16 @@ measure_menu_bar()
 }
 menu_bar_height() { echo "$M"; }
 
+# Waits for the program to end; fails unless it ended with status 0 and
+# without a sanitizer report.
 stop_app()
 {
-    local limit="${1:-20}"
+    local limit="${1:-20}" status=0
     wait_for '! kill -0 "$APP_PID" 2>/dev/null' "$limit" || fail "the program did not end"
-    wait "$APP_PID" 2>/dev/null || true
+    wait "$APP_PID" 2>/dev/null || status=$?
     APP_PID=""
+    no_sanitizer_report "$WORK/stderr.txt" || fail "sanitizer report"
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 
 # A click at window-relative coordinates.
