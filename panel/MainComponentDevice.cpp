@@ -5,7 +5,9 @@
 #include "device/hw_sendFlexroute.h"
 #include "platform/CoreAudio.h"
 
+#include <cmath>
 #include <locale>
+#include <mutex>
 #include <sstream>
 
 namespace
@@ -31,10 +33,57 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
     if (owner == nullptr)
         return;
 
-    // Take the message-thread lock, retrying until it is held; give up as soon
-    // as the panel has gone (its destructor clears the record's owner) or the
-    // message loop can take no more messages.
-    juce::MessageManager::Lock lock;
+    auto* mm = juce::MessageManager::getInstanceWithoutCreating();
+    if (mm == nullptr)
+        return;
+
+    // The event's work, on the message thread or under its lock.
+    auto handle = [event] (MainComponent& panel)
+    {
+        if (event == eventPropertyChanged)
+        {
+            panel.startTimer (timerRefreshFromDevice, 50);
+        }
+        else if (event == eventDeviceRemoved)
+        {
+            panel.enabledButtons (false);
+        }
+        else if (event == eventDeviceArrived)
+        {
+            panel.enabledButtons (true);
+            panel.synchroniseSampleRate();
+
+            if (! panel.changeGuard)
+                panel.readVolumesFromDevice();
+
+            panel.setLevelLabels();
+            panel.readMuteFromDevice();
+            panel.startTimer (timerRefreshFromDevice, 200);
+            panel.repaint();
+        }
+    };
+
+    // On the message thread the lock is granted at once: nothing to take.
+    if (mm->isThisTheMessageThread())
+    {
+        if (isRegisteredOwner (owner))
+            handle (*static_cast<MainComponent*> (owner));
+        return;
+    }
+
+    // Another thread (the audio notification thread): take the message-thread
+    // lock, retrying until it is held; give up as soon as the panel has gone
+    // (its destructor clears the record's owner) or the message loop can take
+    // no more messages.
+    //
+    // The lock object is never destroyed: the message thread grants it from
+    // inside the object (flags first, then a signal), so this thread can be
+    // through and gone while the message thread is still signalling; a lock
+    // on this stack could be freed under it. Being shared, it is used by one
+    // thread at a time.
+    static auto& lockUsers = *new std::mutex();
+    static const auto& lock = *new juce::MessageManager::Lock();
+    const std::lock_guard<std::mutex> oneAtATime (lockUsers);
 
     for (;;)
     {
@@ -44,38 +93,20 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
         if (lock.tryEnter())
             break;
 
-        if (auto* mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
+        if (mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
             return;
     }
 
+    struct Release
+    {
+        const juce::MessageManager::Lock& held;
+        ~Release() { held.exit(); }
+    } release { lock };
+
     // The lock is held, so the panel cannot go away meanwhile; but it may have
     // gone while this thread waited for the lock.
-    if (! isRegisteredOwner (owner))
-        return;
-
-    auto& panel = *static_cast<MainComponent*> (owner);
-
-    if (event == eventPropertyChanged)
-    {
-        panel.startTimer (timerRefreshFromDevice, 50);
-    }
-    else if (event == eventDeviceRemoved)
-    {
-        panel.enabledButtons (false);
-    }
-    else if (event == eventDeviceArrived)
-    {
-        panel.enabledButtons (true);
-        panel.synchroniseSampleRate();
-
-        if (! panel.changeGuard)
-            panel.readVolumesFromDevice();
-
-        panel.setLevelLabels();
-        panel.readMuteFromDevice();
-        panel.startTimer (timerRefreshFromDevice, 200);
-        panel.repaint();
-    }
+    if (isRegisteredOwner (owner))
+        handle (*static_cast<MainComponent*> (owner));
 }
 
 //==============================================================================
@@ -89,8 +120,8 @@ void MainComponent::synchroniseSampleRate()
 
     if (inputRate == outputRate)
         rateToShow = inputRate;
-    else if (outputStatus != 0)
-        rateToShow = 0.0;
+    else if (outputStatus != 0 || ! isInterfaceSampleRate (outputRate))
+        rateToShow = 0.0;   // nothing to push: a rate the interface cannot have is never written
     else
         rateToShow = hw_setSampleRate (outputRate) ? outputRate : 0.0;
 
@@ -119,9 +150,22 @@ void MainComponent::initSamplerateButtons (double rate, juce::NotificationType)
 
 void MainComponent::readVolumesFromDevice()
 {
+    // The faders take only numbers: a NaN never settles in a slider (the
+    // message loop would spin on it for good), so it counts as a failed read;
+    // an infinity (-inf dB is silence) goes to the end of the range, where the
+    // fader would put it anyway, so that the pair's link offsets stay finite.
+    auto toFader = [] (const juce::Slider& fader, Float32 dB)
+    {
+        if (std::isnan (dB))
+            return 0.0;
+        if (std::isinf (dB))
+            return dB < 0 ? fader.getMinimum() : fader.getMaximum();
+        return (double) dB;
+    };
+
     const auto left = readProperty<Float32> (gOutAudioObjectID, leftVolumeAddress);
     const auto right = readProperty<Float32> (gOutAudioObjectID, rightVolumeAddress);
-    sliderGroup->setLevels ((double) left, (double) right);
+    sliderGroup->setLevels (toFader (sliderGroup->leftSlider, left), toFader (sliderGroup->rightSlider, right));
 }
 
 void MainComponent::readMuteFromDevice()

@@ -6,6 +6,7 @@
 #include "platform/SimulatedInterface.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -110,8 +111,33 @@ protected:
         return result;
     }
 
+    // Discovery runs so far on a device that passes the name and maker tests
+    // (two 'uid ' reads each, one per pass).
+    int runs()
+    {
+        int uidReads = 0;
+        for (auto& a : sim::accessLog())
+            if (a.object == inputOnly && a.address.mSelector == kAudioDevicePropertyDeviceUID)
+                ++uidReads;
+        return uidReads / 2;
+    }
+
+    // pumpUntil, keeping the longest time the message loop was held up.
+    bool pumpWatchingTheLoop (const std::function<bool()>& pred, int timeoutMs = 5000)
+    {
+        auto last = juce::Time::getMillisecondCounterHiRes();
+        return testsupport::pumpUntil ([&]
+        {
+            const auto now = juce::Time::getMillisecondCounterHiRes();
+            longestStall = std::max (longestStall, now - last);
+            last = now;
+            return pred();
+        }, timeoutMs);
+    }
+
     EventLog log;
-    AudioObjectID in = 0, out = 0;
+    AudioObjectID in = 0, out = 0, inputOnly = 0;
+    double longestStall = 0.0;
     DeviceDescriptor record {};   // a record of the test's own, for callbacks called directly
 };
 
@@ -177,25 +203,46 @@ TEST_F (DeviceLink, AudioDevicesAppearingAfterTheHidDeviceAreFoundByALaterRun)
     EXPECT_EQ (gOutAudioObjectID, sim::interfaceOutputDevice());
 }
 
+// Only the input side ever shows up: five runs a second apart, with the
+// message loop going on between them, and no arrival.
 TEST_F (DeviceLink, NoArrivalWhenTheOutputSideNeverAppears)
 {
     sim::unplugInterface();
     sim::removeAllAudioDevices();
-    const auto inputOnly = sim::addAudioDevice (sim::interfaceInputSpec());
+    inputOnly = sim::addAudioDevice (sim::interfaceInputSpec());
     registerLink();
 
     const auto start = juce::Time::getMillisecondCounterHiRes();
     sim::addHidDevice ({});
-    testsupport::pumpFor (500);   // the arrival work blocks the loop for its five runs
-    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 4900.0);
-    int uidReads = 0;
-    for (auto& a : sim::accessLog())
-        if (a.object == inputOnly && a.address.mSelector == kAudioDevicePropertyDeviceUID)
-            ++uidReads;
-    EXPECT_EQ (uidReads, 10) << "five runs of two passes each";
+    ASSERT_TRUE (pumpWatchingTheLoop ([&] { return runs() == 5; }, 20000));
+    EXPECT_GE (juce::Time::getMillisecondCounterHiRes() - start, 3900.0) << "a second between runs";
+    pumpWatchingTheLoop ([] { return false; }, 1500);
+    EXPECT_EQ (runs(), 5) << "five runs in all";
+    EXPECT_LT (longestStall, 900.0) << "the runs must not hold up the message loop";
     EXPECT_EQ (log.count (eventDeviceArrived), 0);
     EXPECT_EQ (gInAudioObjectID, inputOnly) << "the input side alone is kept";
     EXPECT_EQ (gOutAudioObjectID, 0u);
+}
+
+// A bouncing cable: every removal drops the runs its arrival still had to make.
+TEST_F (DeviceLink, RemovalDropsTheDiscoveryRunsStillPending)
+{
+    sim::unplugInterface();
+    sim::removeAllAudioDevices();
+    inputOnly = sim::addAudioDevice (sim::interfaceInputSpec());
+    registerLink();
+
+    for (int bounce = 1; bounce <= 3; ++bounce)
+    {
+        const int hid = sim::addHidDevice ({});
+        ASSERT_TRUE (pumpWatchingTheLoop ([&] { return runs() >= bounce; }));
+        sim::removeHidDevice (hid);
+        ASSERT_TRUE (pumpWatchingTheLoop ([&] { return log.count (eventDeviceRemoved) == bounce; }));
+    }
+    pumpWatchingTheLoop ([] { return false; }, 2500);
+    EXPECT_EQ (runs(), 3) << "one run per bounce";
+    EXPECT_LT (longestStall, 900.0);
+    EXPECT_EQ (gInAudioObjectID, 0u);
 }
 
 TEST_F (DeviceLink, HidDeviceWithoutProductRaisesNeitherArrivalNorRemoval)
@@ -505,7 +552,7 @@ TEST_F (DeviceLink, RateChangeOnOneSideIsCopiedToTheOtherAndReported)
     EXPECT_EQ (inputWrites, 1) << "the side that already has the rate is not written";
 }
 
-TEST_F (DeviceLink, EveryRateIsCopiedButOnlyTheAcceptedOnesAreReported)
+TEST_F (DeviceLink, OnlyRatesTheInterfaceCanHaveAreCopiedReportedOrSet)
 {
     sim::unplugInterface();
     auto inSpec = sim::interfaceInputSpec(), outSpec = sim::interfaceOutputSpec();
@@ -517,19 +564,36 @@ TEST_F (DeviceLink, EveryRateIsCopiedButOnlyTheAcceptedOnesAreReported)
     sim::addHidDevice ({});
     ASSERT_TRUE (waitForArrivals (1));
 
-    auto change = [&] (Float64 rate)
+    // One report for the input's change and one for the output's that followed.
+    for (Float64 rate : { 192000.0, 176400.0, 96000.0, 88200.0, 32000.0, 44100.0, 48000.0 })
     {
         const int before = log.count (eventPropertyChanged);
         EXPECT_EQ (sim::setNominalSampleRate (in, rate), noErr);
         EXPECT_TRUE (sim::waitForNotifications());
         EXPECT_EQ (sim::nominalSampleRate (out), rate);
-        return log.count (eventPropertyChanged) - before;
-    };
-    // One report for the input's change and one for the output's that followed.
-    for (Float64 rate : { 192000.0, 176400.0, 96000.0, 88200.0, 32000.0, 44100.0, 48000.0 })
-        EXPECT_EQ (change (rate), 2) << rate;
+        EXPECT_EQ (log.count (eventPropertyChanged) - before, 2) << rate;
+    }
+
+    // Rates the interface cannot have, set by another program or reported by
+    // a faulty driver: neither copied nor reported.
+    const int before = log.count (eventPropertyChanged);
+    sim::clearAccessLog();
     for (Float64 rate : { 22050.0, 384000.0 })
-        EXPECT_EQ (change (rate), 0) << rate;
+        EXPECT_EQ (sim::setNominalSampleRate (in, rate), noErr);
+    for (Float64 rate : { std::nan (""), HUGE_VAL, 0.0, -48000.0 })
+        sim::forceNominalSampleRate (in, rate);
+    ASSERT_TRUE (sim::waitForNotifications());
+    EXPECT_EQ (log.count (eventPropertyChanged), before);
+    EXPECT_EQ (sim::nominalSampleRate (out), 48000.0);
+    for (auto& a : sim::accessLog())
+        EXPECT_FALSE (a.write && a.object == out) << a.value;
+
+    // Nor are they set: false at once, nothing written.
+    sim::clearAccessLog();
+    for (Float64 rate : { std::nan (""), 22050.0, 0.0, -44100.0 })
+        EXPECT_FALSE (hw_setSampleRate (rate)) << rate;
+    for (auto& a : sim::accessLog())
+        EXPECT_FALSE (a.write) << a.value;
 }
 
 TEST_F (DeviceLink, RateThatCannotBeReadIsNeitherCopiedNorReported)

@@ -5,6 +5,7 @@
 #include "platform/SimulatedInterface.h"
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using paneltest::PanelWindow;
@@ -140,6 +141,20 @@ TEST_F (PanelDevice, DisagreeingSidesArePushedToTheOutputsRate)
     EXPECT_EQ (sim::nominalSampleRate (in()), 192000.0);
     EXPECT_EQ (sim::nominalSampleRate (out()), 192000.0);
     EXPECT_EQ (tickedRate (p), 192000);
+
+    // A faulty driver reports rates the interface cannot have on the output:
+    // nothing is pushed anywhere, and the tick stays.
+    for (Float64 rate : { std::nan (""), 22050.0, 0.0 })
+    {
+        sim::clearAccessLog();
+        sim::forceNominalSampleRate (out(), rate);
+        ASSERT_TRUE (sim::waitForNotifications());
+        ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.isTimerRunning (MainComponent::timerRefreshFromDevice); }));
+        for (const auto& a : sim::accessLog())
+            EXPECT_FALSE (a.write) << rate;
+        EXPECT_EQ (sim::nominalSampleRate (in()), 192000.0);
+        EXPECT_EQ (tickedRate (p), 192000);
+    }
 }
 
 TEST_F (PanelDevice, RatesWithoutAButtonChangeNoButton)
@@ -186,6 +201,24 @@ TEST_F (PanelDevice, ChangesByAnotherProgramReachTheControls)
             EXPECT_NE (access.thread, std::this_thread::get_id());
         }
     }
+
+    // A faulty driver reports -inf dB: the faders sit at the bottom, and the
+    // linked pair moves by the user's step from there.
+    sim::forceVolumeDb (out(), 1, -HUGE_VALF);
+    sim::forceVolumeDb (out(), 2, -HUGE_VALF);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return right (p) == -64.0 && p.rightLevelLabel->getText() == "-64 dB"; }));
+    p.sliderGroup->mouseInLinkArea = true;
+    p.sliderGroup->leftSlider.setValue (-60.0, juce::sendNotificationSync);
+    EXPECT_EQ (right (p), -60.0);
+    p.sliderGroup->mouseInLinkArea = false;
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return sim::volumeDb (out(), 2) == -60.0f && ! p.changeGuard; }));
+
+    // Then NaN: read as nothing (0 dB), and the program goes on.
+    sim::forceVolumeDb (out(), 1, std::nanf (""));
+    sim::forceVolumeDb (out(), 2, std::nanf (""));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] {
+        return left (p) == 0.0 && right (p) == 0.0 && p.leftLevelLabel->getText() == "0 dB";
+    }));
 }
 
 TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
