@@ -5,6 +5,8 @@
 
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -219,10 +221,74 @@ void Handle_DeviceRemovalCallback (void* context, IOReturn, void*, IOHIDDeviceRe
 
 namespace
 {
+void discover (void* context, int run, unsigned generation);
+
+// The discovery runs still to come, each due a second after the run before
+// it; a timer on the message thread makes them when they are due, so that the
+// program goes on meanwhile. Message thread only. Never destroyed: a run may
+// be pending when the program ends.
+class PendingRuns : private juce::Timer
+{
+public:
+    static PendingRuns& get()
+    {
+        static auto& runs = *new PendingRuns();
+        return runs;
+    }
+
+    void add (void* context, int run, unsigned generation)
+    {
+        pending.push_back ({ context, run, generation, juce::Time::getMillisecondCounterHiRes() + 1000.0 });
+        restart();
+    }
+
+private:
+    struct Run
+    {
+        void* context;
+        int run;
+        unsigned generation;
+        double due;
+    };
+
+    void timerCallback() override
+    {
+        stopTimer();
+        const auto now = juce::Time::getMillisecondCounterHiRes();
+        std::vector<Run> due;
+        for (auto it = pending.begin(); it != pending.end();)
+        {
+            if (it->due <= now || it->generation != discoveryGeneration.load())
+            {
+                due.push_back (*it);
+                it = pending.erase (it);
+            }
+            else
+            {
+                ++it;
+            }
+        }
+        for (const auto& r : due)
+            discover (r.context, r.run, r.generation);   // may add the next run
+        restart();
+    }
+
+    void restart()
+    {
+        if (pending.empty())
+            return stopTimer();
+        double first = pending.front().due;
+        for (const auto& r : pending)
+            first = std::min (first, r.due);
+        startTimer (juce::jmax (1, (int) std::ceil (first - juce::Time::getMillisecondCounterHiRes())));
+    }
+
+    std::vector<Run> pending;
+};
+
 // One discovery run of an arrival; while the interface is not complete yet,
-// the next run follows a second later, from a timer on the message thread,
-// so that the program goes on meanwhile. Five runs at most; nothing waits
-// after the last one.
+// the next run follows a second later. Five runs at most; nothing waits after
+// the last one. A run of an earlier generation is dropped.
 void discover (void* context, int run, unsigned generation)
 {
     if (generation != discoveryGeneration.load())
@@ -242,7 +308,7 @@ void discover (void* context, int run, unsigned generation)
     if (loadId (gInAudioObjectID) != 0 && loadId (gOutAudioObjectID) != 0)
         raise (record, eventDeviceArrived);
     else if (run + 1 < maxDiscoveryRuns)   // the devices may show up a little after the HID device
-        juce::Timer::callAfterDelay (1000, [context, run, generation] { discover (context, run + 1, generation); });
+        PendingRuns::get().add (context, run + 1, generation);
 }
 } // namespace
 

@@ -33,14 +33,6 @@ struct EventLog
         log->entries.push_back (e);
     }
 
-    // As the panel receives events: under the message-thread lock.
-    static void lockingCallback (void* owner, void* reserved, Velk_CallbackEvent event)
-    {
-        const juce::MessageManagerLock lock;
-        static_cast<EventLog*> (owner)->lockedCount++;
-        callback (owner, reserved, event);
-    }
-
     std::vector<Entry> snapshot()
     {
         std::lock_guard<std::mutex> lock (mutex);
@@ -55,7 +47,6 @@ struct EventLog
 
     std::mutex mutex;
     std::vector<Entry> entries;
-    int lockedCount = 0;   // changed only under the message-thread lock
 };
 
 
@@ -754,51 +745,5 @@ TEST_F (DeviceLink, SampleRateWithoutTheInterfaceFailsAtOnce)
     sim::clearAccessLog();
     EXPECT_FALSE (hw_setSampleRate (48000.0));
     EXPECT_EQ (myAccesses (kAudioDevicePropertyNominalSampleRate, false).size(), 2u);
-}
-
-// ---------------------------------------------------------------------------
-// The notification path under load: the listener calls back on the notification
-// thread while the message thread reads and writes the same devices and another
-// program changes them. Run it under ThreadSanitizer too (see README).
-
-TEST_F (DeviceLink, StressNotificationThreadAgainstMessageThread)
-{
-    RegisterDeviceCallBacks (&log, &EventLog::lockingCallback);
-    ASSERT_TRUE (waitForArrivals (1));
-    in = sim::interfaceInputDevice();
-    out = sim::interfaceOutputDevice();
-    std::atomic<bool> stop { false };
-    std::thread otherProgram ([&]
-    {
-        const Float64 rates[] = { 44100.0, 48000.0, 96000.0 };
-        for (int i = 0; ! stop; ++i)
-        {
-            sim::setNominalSampleRate (i % 2 == 0 ? in : out, rates[i % 3]);
-            sim::setVolumeDb (out, 1 + (UInt32) (i % 2), -(Float32) (i % 60));
-            sim::setMute (out, i % 3 == 0);
-            std::this_thread::sleep_for (std::chrono::milliseconds (4));
-        }
-    });
-
-    const double rates[] = { 48000.0, 88200.0, 192000.0 };
-    const auto end = juce::Time::getMillisecondCounter() + 2500;
-    for (int i = 0; juce::Time::getMillisecondCounter() < end; ++i)
-    {
-        if (i % 20 == 0)
-            hw_setSampleRate (rates[(i / 20) % 3]);
-        Float32 dB = (Float32) -(i % 64);
-        const AudioObjectPropertyAddress volume { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, 1 };
-        AudioObjectSetPropertyData (gOutAudioObjectID, &volume, 0, nullptr, sizeof (dB), &dB);
-        UInt32 size = sizeof (dB);
-        AudioObjectGetPropertyData (gOutAudioObjectID, &volume, 0, nullptr, &size, &dB);
-        testsupport::pumpFor (1);
-    }
-    stop = true;
-    otherProgram.join();
-
-    ASSERT_TRUE (sim::waitForNotifications (10000));
-    EXPECT_GT (log.count (eventPropertyChanged), 100);
-    EXPECT_EQ (log.lockedCount, (int) log.snapshot().size());
-    EXPECT_EQ (sim::nominalSampleRate (in), sim::nominalSampleRate (out)) << "the listener keeps both sides together";
 }
 } // namespace

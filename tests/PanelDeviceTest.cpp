@@ -4,7 +4,6 @@
 #include "PanelTestSupport.h"
 #include "platform/SimulatedInterface.h"
 
-#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -402,51 +401,8 @@ TEST_F (PanelDevice, PowerEventsAndNullOwnerChangeNothing)
     EXPECT_TRUE (p.sliderGroup->isVisible());
 }
 
-TEST_F (PanelDevice, PanelDestroyedWhileEventsArrive)
-{
-    // Another program changes volumes without pause, so that property events
-    // keep coming on the notification thread while panels come and go.
-    struct Changer
-    {
-        Changer()
-            : thread ([this] {
-                  float v = -1.0f;
-                  for (int n = 0; ! stop.load(); ++n)
-                  {
-                      if (auto device = sim::interfaceOutputDevice())
-                          sim::setVolumeDb (device, 1, v);
-                      v = v < -60.0f ? -1.0f : v - 1.0f;
-                      // Now and then a pause long enough for a refresh to run.
-                      std::this_thread::sleep_for (std::chrono::milliseconds (n % 20 == 19 ? 70 : 1));
-                  }
-              })
-        {
-        }
-
-        ~Changer()
-        {
-            stop = true;
-            thread.join();
-        }
-
-        std::atomic<bool> stop { false };
-        std::thread thread;
-    } changer;
-
-    for (int round = 0; round < 4; ++round)
-    {
-        auto& p = openPanel();
-        ASSERT_TRUE (testsupport::pumpUntil ([&] { return p.sliderGroup->isVisible(); }, 20000)) << "round " << round;
-        testsupport::pumpFor (100 + 30 * round);
-
-        // Destroy it with events queued and, likely, one waiting for the lock.
-        window = nullptr;
-        EXPECT_EQ (mydeviceStruct.owner, nullptr);
-        testsupport::pumpFor (50);
-        sim::reset();
-    }
-}
-
+// Panels destroyed with events in flight, in numbers: the teardown storm of
+// tests/stress (scripts/stress.sh).
 TEST_F (PanelDevice, EventWaitingForTheLockWhenThePanelGoes)
 {
     for (int round = 0; round < 3; ++round)
