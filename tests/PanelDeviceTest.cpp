@@ -4,6 +4,7 @@
 #include "PanelTestSupport.h"
 #include "platform/SimulatedInterface.h"
 
+#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -401,8 +402,38 @@ TEST_F (PanelDevice, PowerEventsAndNullOwnerChangeNothing)
     EXPECT_TRUE (p.sliderGroup->isVisible());
 }
 
-// Panels destroyed with events in flight, in numbers: the teardown storm of
-// tests/stress (scripts/stress.sh).
+// Several notification threads report at once, as fast as they can, while
+// panels come and go: each report takes the message-thread lock in turn, and
+// nothing hangs. (In numbers: the teardown storm of tests/stress.)
+TEST_F (PanelDevice, EventsFromSeveralThreadsWhilePanelsComeAndGo)
+{
+    std::atomic<bool> stop { false };
+    std::atomic<int> reports { 0 };
+    std::vector<std::thread> notifiers;
+    for (int t = 0; t < 4; ++t)
+        notifiers.emplace_back ([&] {
+            while (! stop)
+                if (auto* owner = currentOwner (mydeviceStruct))
+                    MainComponent::OnApiCallback (owner, nullptr, eventPropertyChanged), ++reports;
+                else
+                    std::this_thread::yield();
+        });
+
+    for (int round = 0; round < 6; ++round)
+    {
+        auto& p = openPanel();
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.sliderGroup->isVisible(); }, 20000)) << "round " << round;
+        testsupport::pumpFor (150);
+        window = nullptr;
+        testsupport::pumpFor (20);
+        sim::reset();
+    }
+    stop = true;
+    for (auto& t : notifiers)
+        t.join();
+    EXPECT_GT (reports.load(), 100);
+}
+
 TEST_F (PanelDevice, EventWaitingForTheLockWhenThePanelGoes)
 {
     for (int round = 0; round < 3; ++round)

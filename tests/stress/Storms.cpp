@@ -211,6 +211,19 @@ int teardownStorm (int count)
         }
     });
 
+    // Beside them, a few more threads report changes as notification threads
+    // do, as fast as they can, to whichever panel is registered.
+    std::vector<std::thread> notifiers;
+    for (int t = 0; t < 4; ++t)
+        notifiers.emplace_back ([&]
+        {
+            while (! stop)
+                if (auto* owner = currentOwner (mydeviceStruct))
+                    MainComponent::OnApiCallback (owner, nullptr, eventPropertyChanged);
+                else
+                    std::this_thread::yield();
+        });
+
     std::mt19937 random (99);
     for (int round = 1; round <= count; ++round)
     {
@@ -227,6 +240,8 @@ int teardownStorm (int count)
     }
     stop = true;
     otherProgram.join();
+    for (auto& t : notifiers)
+        t.join();
     sim::waitForNotifications (60000);
     sim::reset();
 
