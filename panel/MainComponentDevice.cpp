@@ -37,76 +37,74 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
     if (mm == nullptr)
         return;
 
-    // The event's work, on the message thread or under its lock.
-    auto handle = [event] (MainComponent& panel)
-    {
-        if (event == eventPropertyChanged)
-        {
-            panel.startTimer (timerRefreshFromDevice, 50);
-        }
-        else if (event == eventDeviceRemoved)
-        {
-            panel.enabledButtons (false);
-        }
-        else if (event == eventDeviceArrived)
-        {
-            panel.enabledButtons (true);
-            panel.synchroniseSampleRate();
-
-            if (! panel.changeGuard)
-                panel.readVolumesFromDevice();
-
-            panel.setLevelLabels();
-            panel.readMuteFromDevice();
-            panel.startTimer (timerRefreshFromDevice, 200);
-            panel.repaint();
-        }
-    };
-
-    // On the message thread the lock is granted at once: nothing to take.
-    if (mm->isThisTheMessageThread())
-    {
-        if (isRegisteredOwner (owner))
-            handle (*static_cast<MainComponent*> (owner));
-        return;
-    }
-
-    // Another thread (the audio notification thread): take the message-thread
-    // lock, retrying until it is held; give up as soon as the panel has gone
-    // (its destructor clears the record's owner) or the message loop can take
-    // no more messages.
+    // Off the message thread (the audio notification thread): take the
+    // message-thread lock, retrying until it is held; give up as soon as the
+    // panel has gone (its destructor clears the record's owner) or the message
+    // loop can take no more messages. On the message thread the lock is
+    // granted at once: nothing to take.
     //
     // The lock object is never destroyed: the message thread grants it from
-    // inside the object (flags first, then a signal), so this thread can be
-    // through and gone while the message thread is still signalling; a lock
-    // on this stack could be freed under it. Being shared, it is used by one
-    // thread at a time.
+    // inside the object (flags first, then a signal), so a waiting thread can
+    // be through and gone while the message thread is still signalling; a
+    // lock on that thread's stack could be freed, or reused, under it. Being
+    // shared, it is used by one thread at a time.
     static auto& lockUsers = *new std::mutex();
     static const auto& lock = *new juce::MessageManager::Lock();
-    const std::lock_guard<std::mutex> oneAtATime (lockUsers);
-
-    for (;;)
-    {
-        if (! isRegisteredOwner (owner))
-            return;
-
-        if (lock.tryEnter())
-            break;
-
-        if (mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
-            return;
-    }
+    std::unique_lock<std::mutex> oneAtATime (lockUsers, std::defer_lock);
 
     struct Release
     {
-        const juce::MessageManager::Lock& held;
-        ~Release() { held.exit(); }
-    } release { lock };
+        const juce::MessageManager::Lock* held = nullptr;
+        ~Release() { if (held != nullptr) held->exit(); }
+    } release;
+
+    if (! mm->isThisTheMessageThread())
+    {
+        oneAtATime.lock();
+
+        for (;;)
+        {
+            if (! isRegisteredOwner (owner))
+                return;
+
+            if (lock.tryEnter())
+                break;
+
+            if (mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
+                return;
+        }
+
+        release.held = &lock;
+    }
 
     // The lock is held, so the panel cannot go away meanwhile; but it may have
     // gone while this thread waited for the lock.
-    if (isRegisteredOwner (owner))
-        handle (*static_cast<MainComponent*> (owner));
+    if (! isRegisteredOwner (owner))
+        return;
+
+    auto& panel = *static_cast<MainComponent*> (owner);
+
+    if (event == eventPropertyChanged)
+    {
+        panel.startTimer (timerRefreshFromDevice, 50);
+    }
+    else if (event == eventDeviceRemoved)
+    {
+        panel.enabledButtons (false);
+    }
+    else if (event == eventDeviceArrived)
+    {
+        panel.enabledButtons (true);
+        panel.synchroniseSampleRate();
+
+        if (! panel.changeGuard)
+            panel.readVolumesFromDevice();
+
+        panel.setLevelLabels();
+        panel.readMuteFromDevice();
+        panel.startTimer (timerRefreshFromDevice, 200);
+        panel.repaint();
+    }
 }
 
 //==============================================================================
