@@ -3,10 +3,11 @@
 #include "device/RegisterDeviceCallBacksMac.h"
 #include "device/AudioObjectProperty.h"
 
-#include <juce_core/juce_core.h>
+#include <juce_events/juce_events.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
-#include <unistd.h>
 #include <vector>
 
 DeviceDescriptor mydeviceStruct {};
@@ -21,8 +22,11 @@ const char* const kManufacturerName = "Velkwerk GmbH";
 
 constexpr int maxDiscoveryRuns = 5;
 
-// The rates that are reported when a device's nominal rate changes, in the
-// order they are compared.
+// Bumped by a removal of the interface and by a new registration: discovery
+// runs scheduled before then are dropped.
+std::atomic<unsigned> discoveryGeneration { 0 };
+
+// The rates the interface can have, in the order they are compared.
 constexpr Float64 acceptedRates[] = { 192000.0, 176400.0, 96000.0, 88200.0, 48000.0, 32000.0, 44100.0 };
 
 const AudioObjectPropertyAddress nominalRateAddress { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeWildcard, 0 };
@@ -133,6 +137,7 @@ void releaseOwner (DeviceDescriptor& record, void* owner)
 
 void RegisterDeviceCallBacks (void* owner, DeviceEventCallback callback)
 {
+    ++discoveryGeneration;   // no run of an earlier registration reports to this one
     __atomic_store_n (&mydeviceStruct.owner, owner, __ATOMIC_SEQ_CST);
     mydeviceStruct.vendorId = kQuibraVendorId;
     mydeviceStruct.productId = kQuibraProductId;
@@ -208,37 +213,109 @@ void Handle_DeviceRemovalCallback (void* context, IOReturn, void*, IOHIDDeviceRe
     if (! accepted)
         return;
 
+    ++discoveryGeneration;   // runs still pending for an earlier arrival are off
     raise (record, eventDeviceRemoved);
     storeId (gInAudioObjectID, 0);
     storeId (gOutAudioObjectID, 0);
 }
 
-void plugCallback (void* context, io_iterator_t)
+namespace
 {
-    auto* record = static_cast<DeviceDescriptor*> (context);
-    if (record == nullptr)
+void discover (void* context, int run, unsigned generation);
+
+// The discovery runs still to come, each due a second after the run before
+// it; a timer on the message thread makes them when they are due, so that the
+// program goes on meanwhile. Message thread only. Never destroyed: a run may
+// be pending when the program ends.
+class PendingRuns : private juce::Timer
+{
+public:
+    static PendingRuns& get()
+    {
+        static auto& runs = *new PendingRuns();
+        return runs;
+    }
+
+    void add (void* context, int run, unsigned generation)
+    {
+        pending.push_back ({ context, run, generation, juce::Time::getMillisecondCounterHiRes() + 1000.0 });
+        restart();
+    }
+
+private:
+    struct Run
+    {
+        void* context;
+        int run;
+        unsigned generation;
+        double due;
+    };
+
+    void timerCallback() override
+    {
+        stopTimer();
+        const auto now = juce::Time::getMillisecondCounterHiRes();
+        std::vector<Run> due;
+        for (auto it = pending.begin(); it != pending.end();)
+        {
+            if (it->due <= now || it->generation != discoveryGeneration.load())
+            {
+                due.push_back (*it);
+                it = pending.erase (it);
+            }
+            else
+            {
+                ++it;
+            }
+        }
+        for (const auto& r : due)
+            discover (r.context, r.run, r.generation);   // may add the next run
+        restart();
+    }
+
+    void restart()
+    {
+        if (pending.empty())
+            return stopTimer();
+        double first = pending.front().due;
+        for (const auto& r : pending)
+            first = std::min (first, r.due);
+        startTimer (juce::jmax (1, (int) std::ceil (first - juce::Time::getMillisecondCounterHiRes())));
+    }
+
+    std::vector<Run> pending;
+};
+
+// One discovery run of an arrival; while the interface is not complete yet,
+// the next run follows a second later. Five runs at most; nothing waits after
+// the last one. A run of an earlier generation is dropped.
+void discover (void* context, int run, unsigned generation)
+{
+    if (generation != discoveryGeneration.load())
         return;
 
+    auto* record = static_cast<DeviceDescriptor*> (context);
     CFStringRef deviceName = makeASCIIString (record->deviceName);
     CFStringRef makerName = makeASCIIString (record->manufacturerName);
-    bool arrived = false;
 
-    for (int run = 0; run < maxDiscoveryRuns && ! arrived; ++run)
-    {
-        CreateInputDeviceArray (deviceName, makerName, context);
-        if (loadId (gInAudioObjectID) != 0 && loadId (gOutAudioObjectID) != 0)
-            arrived = true;
-        else
-            ::sleep (1);   // the devices may show up a little after the HID device
-    }
+    CreateInputDeviceArray (deviceName, makerName, context);
 
     if (deviceName != nullptr)
         CFRelease (deviceName);
     if (makerName != nullptr)
         CFRelease (makerName);
 
-    if (arrived)
+    if (loadId (gInAudioObjectID) != 0 && loadId (gOutAudioObjectID) != 0)
         raise (record, eventDeviceArrived);
+    else if (run + 1 < maxDiscoveryRuns)   // the devices may show up a little after the HID device
+        PendingRuns::get().add (context, run + 1, generation);
+}
+} // namespace
+
+void plugCallback (void* context, io_iterator_t)
+{
+    if (context != nullptr)
+        discover (context, 0, discoveryGeneration.load());
 }
 
 void CreateInputDeviceArray (CFStringRef deviceName, CFStringRef manufacturerName, void* context)
@@ -354,19 +431,19 @@ OSStatus myAudioObjectPropertyListenerProc (AudioObjectID objectID, UInt32 numbe
             {
                 OSStatus status = noErr;
                 const auto newRate = readProperty<Float64> (objectID, address, &status);
-                if (status == noErr)
-                {
-                    // Keep both sides at the same rate: write it where it still differs.
-                    for (const AudioObjectID side : { loadId (gInAudioObjectID), loadId (gOutAudioObjectID) })
-                        if (! (readProperty<Float64> (side, nominalRateAddress) == newRate))
-                            writeProperty (side, nominalRateAddress, newRate);
-                }
-                for (const Float64 accepted : acceptedRates)
-                    if (newRate == accepted)
-                    {
-                        raise (record, eventPropertyChanged);
-                        break;
-                    }
+
+                // Only a rate the interface can have is passed on: another
+                // program (or a confused driver) may report NaN, 0 or anything
+                // else, which must not be written to the other side.
+                if (status != noErr || ! isInterfaceSampleRate (newRate))
+                    break;
+
+                // Keep both sides at the same rate: write it where it still differs.
+                for (const AudioObjectID side : { loadId (gInAudioObjectID), loadId (gOutAudioObjectID) })
+                    if (readProperty<Float64> (side, nominalRateAddress) != newRate)
+                        writeProperty (side, nominalRateAddress, newRate);
+
+                raise (record, eventPropertyChanged);
                 break;
             }
             default:
@@ -403,8 +480,21 @@ void MySleepCallBack (void* refcon, io_service_t, natural_t messageType, void* m
 }
 
 // ---------------------------------------------------------------------------
+bool isInterfaceSampleRate (double rate)
+{
+    for (const Float64 accepted : acceptedRates)
+        if (rate == accepted)
+            return true;
+    return false;
+}
+
 bool hw_setSampleRate (double rate)
 {
+    // Nothing is written for a rate the interface cannot have (NaN, 0, an
+    // unlisted rate): it would only be refused, after blocking the caller.
+    if (! isInterfaceSampleRate (rate))
+        return false;
+
     const AudioObjectID input = loadId (gInAudioObjectID);
     const AudioObjectID output = loadId (gOutAudioObjectID);
 

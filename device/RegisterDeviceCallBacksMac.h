@@ -7,7 +7,9 @@
 // Threads:
 //  - RegisterDeviceCallBacks, hw_setSampleRate, the HID callbacks (arrival and
 //    removal) and the power callback run on the main thread (JUCE's message
-//    thread); an arrival blocks it for up to five discovery runs with 1 s sleeps.
+//    thread). An arrival makes up to five discovery runs one second apart, the
+//    later ones from a timer on that thread (which goes on meanwhile); a
+//    removal of the interface drops the runs still pending.
 //  - The property listener runs on the audio notification thread and calls the
 //    event callback from there: a receiver that touches components must take the
 //    message-thread lock first.
@@ -76,10 +78,15 @@ extern io_connect_t root_port;
 // connected is reported through the arrival path once the message loop runs.
 void RegisterDeviceCallBacks (void* owner, DeviceEventCallback callback);
 
+// Whether the interface can run at this rate (Hz): 32000, 44100, 48000, 88200,
+// 96000, 176400 or 192000, compared exactly (so never for NaN).
+bool isInterfaceSampleRate (double rate);
+
 // Sets the sample rate (Hz) on the input and then the output device (32000 Hz
 // through the physical format), and returns whether both devices then report
 // the same rate (compared with each other, not with the request). Waits 300 ms
 // once for the devices to agree when they don't at first. Main thread.
+// A rate the interface cannot have is not written at all: false at once.
 bool hw_setSampleRate (double rate);
 
 // Platform callbacks (registered by the device link itself; public for tests).

@@ -5,7 +5,9 @@
 #include "device/hw_sendFlexroute.h"
 #include "platform/CoreAudio.h"
 
+#include <cmath>
 #include <locale>
+#include <mutex>
 #include <sstream>
 #include <utility>
 
@@ -32,21 +34,48 @@ void MainComponent::OnApiCallback (void* owner, void*, Velk_CallbackEvent event)
     if (owner == nullptr)
         return;
 
-    // Take the message-thread lock, retrying until it is held; give up as soon
-    // as the panel has gone (its destructor clears the record's owner) or the
-    // message loop can take no more messages.
-    juce::MessageManager::Lock lock;
+    auto* mm = juce::MessageManager::getInstanceWithoutCreating();
+    if (mm == nullptr)
+        return;
 
-    for (;;)
+    // Off the message thread (the audio notification thread): take the
+    // message-thread lock, retrying until it is held; give up as soon as the
+    // panel has gone (its destructor clears the record's owner) or the message
+    // loop can take no more messages. On the message thread the lock is
+    // granted at once: nothing to take.
+    //
+    // The lock object is never destroyed: the message thread grants it from
+    // inside the object (flags first, then a signal), so a waiting thread can
+    // be through and gone while the message thread is still signalling; a
+    // lock on that thread's stack could be freed, or reused, under it. Being
+    // shared, it is used by one thread at a time.
+    static auto& lockUsers = *new std::mutex();
+    static const auto& lock = *new juce::MessageManager::Lock();
+    std::unique_lock<std::mutex> oneAtATime (lockUsers, std::defer_lock);
+
+    struct Release
     {
-        if (! isRegisteredOwner (owner))
-            return;
+        const juce::MessageManager::Lock* held = nullptr;
+        ~Release() { if (held != nullptr) held->exit(); }
+    } release;
 
-        if (lock.tryEnter())
-            break;
+    if (! mm->isThisTheMessageThread())
+    {
+        oneAtATime.lock();
 
-        if (auto* mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
-            return;
+        for (;;)
+        {
+            if (! isRegisteredOwner (owner))
+                return;
+
+            if (lock.tryEnter())
+                break;
+
+            if (mm = juce::MessageManager::getInstanceWithoutCreating(); mm == nullptr || mm->hasStopMessageBeenSent())
+                return;
+        }
+
+        release.held = &lock;
     }
 
     // The lock is held, so the panel cannot go away meanwhile; but it may have
@@ -95,8 +124,8 @@ void MainComponent::synchroniseSampleRate()
 
     if (inputRate == outputRate)
         rateToShow = inputRate;
-    else if (outputStatus != 0)
-        rateToShow = 0.0;
+    else if (outputStatus != 0 || ! isInterfaceSampleRate (outputRate))
+        rateToShow = 0.0;   // nothing to push: a rate the interface cannot have is never written
     else
         rateToShow = hw_setSampleRate (outputRate) ? outputRate : 0.0;
 
@@ -125,9 +154,22 @@ void MainComponent::initSamplerateButtons (double rate, juce::NotificationType)
 
 void MainComponent::readVolumesFromDevice()
 {
+    // The faders take only numbers: a NaN never settles in a slider (the
+    // message loop would spin on it for good), so it counts as a failed read;
+    // an infinity (-inf dB is silence) goes to the end of the range, where the
+    // fader would put it anyway, so that the pair's link offsets stay finite.
+    auto toFader = [] (const juce::Slider& fader, Float32 dB)
+    {
+        if (std::isnan (dB))
+            return 0.0;
+        if (std::isinf (dB))
+            return dB < 0 ? fader.getMinimum() : fader.getMaximum();
+        return (double) dB;
+    };
+
     const auto left = readProperty<Float32> (gOutAudioObjectID, leftVolumeAddress);
     const auto right = readProperty<Float32> (gOutAudioObjectID, rightVolumeAddress);
-    sliderGroup->setLevels ((double) left, (double) right);
+    sliderGroup->setLevels (toFader (sliderGroup->leftSlider, left), toFader (sliderGroup->rightSlider, right));
 }
 
 void MainComponent::readMuteFromDevice()

@@ -309,6 +309,29 @@ OSStatus setMute (AudioObjectID device, bool muted)
     return AudioObjectSetPropertyData (device, &a, 0, nullptr, sizeof (v), &v);
 }
 
+void forceNominalSampleRate (AudioObjectID device, Float64 rate)
+{
+    ensureNotificationThread();
+    Lock lock (state().mutex);
+    if (auto* d = findDevice (state(), device))
+    {
+        d->rate = rate;
+        queueNotification (state(), device, { { kAudioDevicePropertyNominalSampleRate, kAudioObjectPropertyScopeGlobal, 0 } });
+    }
+}
+
+void forceVolumeDb (AudioObjectID device, UInt32 element, Float32 dB)
+{
+    ensureNotificationThread();
+    Lock lock (state().mutex);
+    if (auto* d = findDevice (state(), device))
+    {
+        d->volumeDb[{ kAudioObjectPropertyScopeOutput, element }] = dB;
+        queueNotification (state(), device, { { kAudioDevicePropertyVolumeDecibels, kAudioObjectPropertyScopeOutput, element },
+                                              { kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, element } });
+    }
+}
+
 Float64 nominalSampleRate (AudioObjectID device)
 {
     Lock lock (state().mutex);

@@ -109,6 +109,11 @@ OSStatus setNominalSampleRate (AudioObjectID device, Float64 rate);
 OSStatus setVolumeDb (AudioObjectID device, UInt32 element, Float32 dB);   // output scope
 OSStatus setMute (AudioObjectID device, bool muted);                     // output scope
 
+// A faulty driver: stores the value as it comes, unchecked (NaN, infinities,
+// rates the device does not list), and notifies as a write would.
+void forceNominalSampleRate (AudioObjectID device, Float64 rate);
+void forceVolumeDb (AudioObjectID device, UInt32 element, Float32 dB);   // output scope
+
 // Direct looks at the values, bypassing faults and the access log.
 Float64 nominalSampleRate (AudioObjectID device);
 Float32 volumeDb (AudioObjectID device, UInt32 element);   // output scope

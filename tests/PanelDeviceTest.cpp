@@ -6,6 +6,7 @@
 #include "platform/SimulatedInterface.h"
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using paneltest::PanelWindow;
@@ -152,6 +153,20 @@ TEST_F (PanelDevice, DisagreeingSidesArePushedToTheOutputsRate)
     EXPECT_EQ (sim::nominalSampleRate (in()), 192000.0);
     EXPECT_EQ (sim::nominalSampleRate (out()), 192000.0);
     EXPECT_EQ (tickedRate (p), 192000);
+
+    // A faulty driver reports rates the interface cannot have on the output:
+    // nothing is pushed anywhere, and the tick stays.
+    for (Float64 rate : { std::nan (""), 22050.0, 0.0 })
+    {
+        sim::clearAccessLog();
+        sim::forceNominalSampleRate (out(), rate);
+        ASSERT_TRUE (sim::waitForNotifications());
+        ASSERT_TRUE (testsupport::pumpUntil ([&] { return ! p.isTimerRunning (MainComponent::timerRefreshFromDevice); }));
+        for (const auto& a : sim::accessLog())
+            EXPECT_FALSE (a.write) << rate;
+        EXPECT_EQ (sim::nominalSampleRate (in()), 192000.0);
+        EXPECT_EQ (tickedRate (p), 192000);
+    }
 }
 
 TEST_F (PanelDevice, RatesWithoutAButtonChangeNoButton)
@@ -209,6 +224,24 @@ TEST_F (PanelDevice, ChangesByAnotherProgramReachTheControls)
             EXPECT_NE (access.thread, std::this_thread::get_id());
         }
     }
+
+    // A faulty driver reports -inf dB: the faders sit at the bottom, and the
+    // linked pair moves by the user's step from there.
+    sim::forceVolumeDb (out(), 1, -HUGE_VALF);
+    sim::forceVolumeDb (out(), 2, -HUGE_VALF);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return right (p) == -64.0 && p.rightLevelLabel->getText() == "-64 dB"; }));
+    p.sliderGroup->mouseInLinkArea = true;
+    p.sliderGroup->leftSlider.setValue (-60.0, juce::sendNotificationSync);
+    EXPECT_EQ (right (p), -60.0);
+    p.sliderGroup->mouseInLinkArea = false;
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return sim::volumeDb (out(), 2) == -60.0f && ! p.changeGuard; }));
+
+    // Then NaN: read as nothing (0 dB), and the program goes on.
+    sim::forceVolumeDb (out(), 1, std::nanf (""));
+    sim::forceVolumeDb (out(), 2, std::nanf (""));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] {
+        return left (p) == 0.0 && right (p) == 0.0 && p.leftLevelLabel->getText() == "0 dB";
+    }));
 }
 
 TEST_F (PanelDevice, FaderMoveWritesBothVolumesUnderTheGuard)
@@ -433,49 +466,36 @@ TEST_F (PanelDevice, PowerEventsAndNullOwnerChangeNothing)
     EXPECT_TRUE (p.sliderGroup->isVisible());
 }
 
-TEST_F (PanelDevice, PanelDestroyedWhileEventsArrive)
+// Several notification threads report at once, as fast as they can, while
+// panels come and go: each report takes the message-thread lock in turn, and
+// nothing hangs. (In numbers: the teardown storm of tests/stress.)
+TEST_F (PanelDevice, EventsFromSeveralThreadsWhilePanelsComeAndGo)
 {
-    // Another program changes volumes without pause, so that property events
-    // keep coming on the notification thread while panels come and go.
-    struct Changer
-    {
-        Changer()
-            : thread ([this] {
-                  float v = -1.0f;
-                  for (int n = 0; ! stop.load(); ++n)
-                  {
-                      if (auto device = sim::interfaceOutputDevice())
-                          sim::setVolumeDb (device, 1, v);
-                      v = v < -60.0f ? -1.0f : v - 1.0f;
-                      // Now and then a pause long enough for a refresh to run.
-                      std::this_thread::sleep_for (std::chrono::milliseconds (n % 20 == 19 ? 70 : 1));
-                  }
-              })
-        {
-        }
+    std::atomic<bool> stop { false };
+    std::atomic<int> reports { 0 };
+    std::vector<std::thread> notifiers;
+    for (int t = 0; t < 4; ++t)
+        notifiers.emplace_back ([&] {
+            while (! stop)
+                if (auto* owner = currentOwner (mydeviceStruct))
+                    MainComponent::OnApiCallback (owner, nullptr, eventPropertyChanged), ++reports;
+                else
+                    std::this_thread::yield();
+        });
 
-        ~Changer()
-        {
-            stop = true;
-            thread.join();
-        }
-
-        std::atomic<bool> stop { false };
-        std::thread thread;
-    } changer;
-
-    for (int round = 0; round < 4; ++round)
+    for (int round = 0; round < 6; ++round)
     {
         auto& p = openPanel();
-        ASSERT_TRUE (testsupport::pumpUntil ([&] { return p.sliderGroup->isVisible(); }, 20000)) << "round " << round;
-        testsupport::pumpFor (100 + 30 * round);
-
-        // Destroy it with events queued and, likely, one waiting for the lock.
+        EXPECT_TRUE (testsupport::pumpUntil ([&] { return p.sliderGroup->isVisible(); }, 20000)) << "round " << round;
+        testsupport::pumpFor (150);
         window = nullptr;
-        EXPECT_EQ (mydeviceStruct.owner, nullptr);
-        testsupport::pumpFor (50);
+        testsupport::pumpFor (20);
         sim::reset();
     }
+    stop = true;
+    for (auto& t : notifiers)
+        t.join();
+    EXPECT_GT (reports.load(), 100);
 }
 
 TEST_F (PanelDevice, EventWaitingForTheLockWhenThePanelGoes)
