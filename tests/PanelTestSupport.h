@@ -17,7 +17,8 @@ struct ServerView
 {
     bool mapped = false;
     long flags = 0;
-    int minW = 0, minH = 0, maxW = 0, maxH = 0, aspectW = 0, aspectH = 0, baseH = 0;
+    int minW = 0, minH = 0, maxW = 0, maxH = 0, baseH = 0;
+    juce::Rectangle<int> aspects; // minimum ratio x:y, then maximum ratio x:y
 };
 ServerView serverView (juce::Component& window);
 
