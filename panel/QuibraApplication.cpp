@@ -254,12 +254,14 @@ void QuibraApplication::initialise (const juce::String& commandLine)
         if (auto* settings = panel->appProperties.getUserSettings())
             stored = settings->getValue ("WindowPosition", {});
 
-    // The state ends with the window manager's frame of the last run, which
-    // the toolkit takes off the position before the window is framed again;
-    // the window keeps its own place once framed, so the frame stays out.
+    // A state that cannot be a window is not restored at all. Its ending is the
+    // window manager's frame of the last run, which the toolkit would take off
+    // the position before the window is framed again; the window keeps its own
+    // place once framed, so the frame stays out.
+    const bool restorable = isRestorableWindowState (stored);
     stored = stored.upToFirstOccurrenceOf (" frame ", false, false);
 
-    if (defaultsMode || ! isRestorableWindowState (stored) || ! window->restoreWindowStateFromString (stored))
+    if (defaultsMode || ! restorable || ! window->restoreWindowStateFromString (stored))
         window->centreAtDefaultSize();
 
     window->setVisible (true);
