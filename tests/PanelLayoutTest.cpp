@@ -268,7 +268,7 @@ TEST (PanelDialogs, BuiltHiddenWithTitlesSizesAndLimits)
     EXPECT_FALSE (about.mapped);
     EXPECT_EQ (juce::Rectangle<int> (routing.minW, routing.minH, routing.maxW, routing.maxH),
                juce::Rectangle<int> (262, 221, 1048, 884));
-    EXPECT_EQ (routing.aspects, juce::Rectangle<int> (524, 443, 525, 442));
+    EXPECT_EQ (juce::Point<int> (routing.aspectW, routing.aspectH), juce::Point<int> (524, 442));
     EXPECT_EQ (juce::Rectangle<int> (about.minW, about.minH, about.maxW, about.maxH),
                juce::Rectangle<int> (p.aboutWindow->getWidth(), p.aboutWindow->getHeight(),
                                      p.aboutWindow->getWidth(), p.aboutWindow->getHeight()));

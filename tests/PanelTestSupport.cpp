@@ -29,8 +29,11 @@ ServerView serverView (juce::Component& window)
         view.flags = hints.flags;
         if ((hints.flags & PMinSize) != 0) { view.minW = hints.min_width; view.minH = hints.min_height; }
         if ((hints.flags & PMaxSize) != 0) { view.maxW = hints.max_width; view.maxH = hints.max_height; }
-        if ((hints.flags & PAspect) != 0)
-            view.aspects = { hints.min_aspect.x, hints.min_aspect.y, hints.max_aspect.x, hints.max_aspect.y };
+        if ((hints.flags & PAspect) != 0 && hints.min_aspect.x == hints.max_aspect.x && hints.min_aspect.y == hints.max_aspect.y)
+        {
+            view.aspectW = hints.min_aspect.x;
+            view.aspectH = hints.min_aspect.y;
+        }
         if ((hints.flags & PBaseSize) != 0)
             view.baseH = hints.base_height;
     }

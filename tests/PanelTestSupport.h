@@ -17,8 +17,7 @@ struct ServerView
 {
     bool mapped = false;
     long flags = 0;
-    int minW = 0, minH = 0, maxW = 0, maxH = 0, baseH = 0;
-    juce::Rectangle<int> aspects; // minimum ratio x:y, then maximum ratio x:y
+    int minW = 0, minH = 0, maxW = 0, maxH = 0, aspectW = 0, aspectH = 0, baseH = 0;
 };
 ServerView serverView (juce::Component& window);
 
