@@ -95,15 +95,10 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
 
     if (rules.ratioWidth > 0 && rules.ratioHeight > 0)
     {
-        // The ratio holds for the size less the base size: the band. Whole
-        // pixels rarely meet it exactly (366 x 309 for 524:442), so allow the
-        // width or the height one unit of the ratio's terms either way, under a
-        // pixel at the sizes these windows take.
+        // The ratio holds for the size less the base size: the band.
         hints.flags |= PAspect | PBaseSize;
-        hints.min_aspect.x = rules.ratioWidth;
-        hints.min_aspect.y = rules.ratioHeight + 1;
-        hints.max_aspect.x = rules.ratioWidth + 1;
-        hints.max_aspect.y = rules.ratioHeight;
+        hints.min_aspect.x = hints.max_aspect.x = rules.ratioWidth;
+        hints.min_aspect.y = hints.max_aspect.y = rules.ratioHeight;
         hints.base_width = 0;
         hints.base_height = band;
     }

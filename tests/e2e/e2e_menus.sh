@@ -163,7 +163,8 @@ sleep 0.5
 geometry "$FWID"
 note "FlexROUTE window at $X,$Y size ${W}x$H"
 expect_eq "$X,$Y" "$(( MX + 329 )),$MY" "FlexROUTE window beside the panel"
-expect_eq "${W}x$H" "366x309" "FlexROUTE window's starting size"
+# (A window manager that keeps the ratio 524:442 exactly makes it 366 x 308.)
+[ "${W}x$H" = 366x309 ] || { [ -n "$WM" ] && [ "${W}x$H" = 366x308 ]; } || fail "FlexROUTE window's starting size: ${W}x$H, not 366x309"
 shot "$SHOTS/flexroute.png"
 import -window "$FWID" "$SHOTS/flexroute-366x309.png"
 sleep 1
