@@ -1,12 +1,14 @@
-// Rounding, the main-window constrainer, the dB label look and the menu-bar look.
+// Rounding, picture rescaling, the main-window constrainer, the dB label look and the menu-bar look.
 #include <gtest/gtest.h>
 #include <cstdlib>
 
 #include "ControlsTestSupport.h"
 #include "controls/PopupMenuLookAndFeel.h"
 #include "controls/VelkBorderBoundsConstrainer.h"
+#include "controls/VelkImageScaling.h"
 #include "controls/VelkLabel.h"
 #include "controls/VelkRounding.h"
+#include "VelkBinaryData.h"
 
 using namespace controlstest;
 
@@ -21,6 +23,28 @@ juce::Typeface::Ptr measuredTypeface()
     face->addGlyph ('a', juce::Path(), 0.5f);
     face->addGlyph ('b', juce::Path(), 30.2f / 60.0f);
     return juce::Typeface::Ptr (face);
+}
+
+// The same pixels as the framework's high-quality rescale: byte for byte,
+// except that where the framework's scaled picture ends a hair short of the
+// last column or row it blends that pixel over the image's initial memory;
+// there a difference of two levels is allowed.
+::testing::AssertionResult likeTheFramework (const juce::Image& source, int w, int h)
+{
+    const auto a = rescaledPicture (source, w, h);
+    const auto b = source.rescaled (w, h, juce::Graphics::highResamplingQuality);
+
+    if (a.getFormat() != b.getFormat() || a.getBounds() != b.getBounds())
+        return ::testing::AssertionFailure() << "format or size differs at " << w << "x" << h;
+
+    const juce::Image::BitmapData da (a, juce::Image::BitmapData::readOnly), db (b, juce::Image::BitmapData::readOnly);
+
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * da.pixelStride; ++x)
+            if (std::abs (da.getLinePointer (y)[x] - db.getLinePointer (y)[x]) > (y == h - 1 || x / da.pixelStride == w - 1 ? 2 : 0))
+                return ::testing::AssertionFailure() << "byte " << x << " of row " << y << " differs at " << w << "x" << h;
+
+    return ::testing::AssertionSuccess();
 }
 
 void applyMainWindowLimits (juce::ComponentBoundsConstrainer& c)
@@ -48,6 +72,37 @@ TEST (ControlsRounding, HalvesGoToTheEvenNeighbour)
     // The same as the framework's integer conversion the layout relies on.
     for (int i = -400; i <= 400; ++i)
         EXPECT_EQ (roundHalfEven (i * 0.25), juce::roundToInt (i * 0.25)) << i * 0.25;
+}
+
+// The kit's rescale gives exactly the framework's high-quality pixels: the
+// panel backgrounds at every width the main window allows, pictures with
+// alpha and the thumbs down and up; other formats go through the framework.
+TEST (ControlsImageScaling, SamePixelsAsTheFrameworksHighQualityRescale)
+{
+    const auto picture = [] (const unsigned char* data, int size) { return juce::ImageCache::getFromMemory (data, size); };
+    const auto check = [] (const juce::Image& source, int w, int h) { EXPECT_TRUE (likeTheFramework (source, w, h)); };
+
+    const auto small = picture (VELKBIN::temp_binary_data_3, VELKBIN::temp_binary_data_3Size);
+    const auto medium = picture (VELKBIN::temp_binary_data_8, VELKBIN::temp_binary_data_8Size);
+    const auto large = picture (VELKBIN::temp_binary_data_15, VELKBIN::temp_binary_data_15Size);
+
+    for (int w = 219; w <= 438; ++w)
+        check (w <= 228 ? small : w <= 329 ? medium : large, w, juce::roundToInt (w * 290.0 / 219.0) - w % 2);
+
+    const auto lit = picture (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
+    ASSERT_EQ (lit.getFormat(), juce::Image::ARGB);
+    for (auto [w, h] : { std::pair { 300, 253 }, { 700, 590 }, { 524, 300 }, { 1, 1 } })
+        check (lit, w, h);
+
+    const auto thumb = picture (VELKBIN::temp_binary_data_13, VELKBIN::temp_binary_data_13Size);
+    for (auto [w, h] : { std::pair { 11, 16 }, { 17, 25 }, { 30, 45 } })
+        check (thumb, w, h);
+
+    juce::Image mask (juce::Image::SingleChannel, 20, 10, true);
+    mask.setPixelAt (3, 4, juce::Colours::white);
+    check (mask, 13, 7);
+    EXPECT_TRUE (rescaledPicture (lit, 524, 442) == lit);
+    EXPECT_TRUE (rescaledPicture (lit, 0, 5).isNull());
 }
 
 TEST (ControlsConstrainer, WithoutFrameTheSizeIsTheBaseClassSize)
