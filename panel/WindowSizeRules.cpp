@@ -32,12 +32,12 @@ struct Xlib
     using OpenDisplay = Display* (*) (const char*);
     using GetHints = Status (*) (Display*, Window, XSizeHints*, long*);
     using SetHints = void (*) (Display*, Window, XSizeHints*);
-    using Flush = int (*) (Display*);
+    using Sync = int (*) (Display*, Bool);
 
     OpenDisplay openDisplay = nullptr;
     GetHints getHints = nullptr;
     SetHints setHints = nullptr;
-    Flush flush = nullptr;
+    Sync sync = nullptr;
     Display* display = nullptr;
 
     static Xlib& get()
@@ -56,9 +56,9 @@ private:
         openDisplay = reinterpret_cast<OpenDisplay> (::dlsym (lib, "XOpenDisplay"));
         getHints = reinterpret_cast<GetHints> (::dlsym (lib, "XGetWMNormalHints"));
         setHints = reinterpret_cast<SetHints> (::dlsym (lib, "XSetWMNormalHints"));
-        flush = reinterpret_cast<Flush> (::dlsym (lib, "XFlush"));
+        sync = reinterpret_cast<Sync> (::dlsym (lib, "XSync"));
 
-        if (openDisplay != nullptr && getHints != nullptr && setHints != nullptr && flush != nullptr)
+        if (openDisplay != nullptr && getHints != nullptr && setHints != nullptr && sync != nullptr)
             display = openDisplay (nullptr);
     }
 };
@@ -104,7 +104,8 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
     }
 
     x.setHints (x.display, handle, &hints);
-    x.flush (x.display);
+    // Written before the toolkit's next request (a map) reaches the server.
+    x.sync (x.display, False);
 }
 
 //==============================================================================
@@ -121,6 +122,7 @@ WindowKeeper::WindowKeeper (juce::ResizableWindow& windowToKeep, const WindowSiz
 
 WindowKeeper::~WindowKeeper()
 {
+    stopTimer();
     window.removeComponentListener (this);
     masterReference.clear();
 }
@@ -144,7 +146,10 @@ void WindowKeeper::windowPainted()
     juce::MessageManager::callAsync ([self]
     {
         if (self != nullptr)
+        {
+            self->keepPlace();
             self->windowChanged();
+        }
     });
 }
 
@@ -157,8 +162,16 @@ void WindowKeeper::keepPlace()
     const auto frame = peer->getFrameSizeIfPresent();
     if (! frame || (frame->getTop() == 0 && frame->getLeft() == 0))
     {
+        // A shown window that moves before its frame is known is being framed
+        // (the toolkit can learn the new place before the frame): the place
+        // the program chose still stands.
+        if (placedUnframed.has_value() && window.isShowing()
+            && juce::Time::getMillisecondCounter() - placedAt <= 5000)
+            return;
+
         placedUnframed = window.getBounds();
         placedAt = juce::Time::getMillisecondCounter();
+        startTimer (50);
         return;
     }
 
@@ -166,13 +179,13 @@ void WindowKeeper::keepPlace()
         return;
 
     // The window manager frames the window in a few steps (reparenting, then
-    // the placement); the first place that is either the wanted one or the
-    // frame's corner there settles it. A later move is the user's own.
+    // the placement, which can come after the frame is known); the frame's
+    // corner at the wanted place is moved back, for up to 5 s.
     const auto wanted = placedUnframed->getPosition();
     const auto framed = wanted + juce::Point<int> (frame->getLeft(), frame->getTop());
     const auto here = window.getPosition();
 
-    if (juce::Time::getMillisecondCounter() - placedAt > 5000 || here == wanted)
+    if (juce::Time::getMillisecondCounter() - placedAt > 5000)
     {
         placedUnframed.reset();
     }
@@ -182,6 +195,14 @@ void WindowKeeper::keepPlace()
         placedUnframed.reset();
         window.setTopLeftPosition (wanted);
     }
+}
+
+void WindowKeeper::timerCallback()
+{
+    if (placedUnframed.has_value() && juce::Time::getMillisecondCounter() - placedAt <= 5000)
+        keepPlace();
+    else
+        stopTimer();
 }
 
 void WindowKeeper::windowChanged()

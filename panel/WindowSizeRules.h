@@ -34,7 +34,7 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 // window's constrainer once the resize has been handled; and when a window
 // manager frames a window placed before its frame was known, and so puts the
 // frame where the window was to be, moves the window back to its place.
-class WindowKeeper final : private juce::ComponentListener
+class WindowKeeper final : private juce::ComponentListener, private juce::Timer
 {
 public:
     WindowKeeper (juce::ResizableWindow& windowToKeep, const WindowSizeRules& rulesToKeep);
@@ -54,6 +54,8 @@ private:
     void windowChanged();
     bool needsCorrection() const;
     void keepPlace();
+    // The frame can become known without a move: looked for until it is.
+    void timerCallback() override;
 
     juce::ResizableWindow& window;
     bool correctionPending = false, firstPaintPending = true;

@@ -159,8 +159,8 @@ shot "$SHOTS/menu-routing.png"
 xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
 wait_for 'mapped FlexROUTE' 10 || fail "no FlexROUTE window"
 FWID=$(xdotool search --onlyvisible --name "^FlexROUTE$" | head -n 1)
-sleep 0.5
-geometry "$FWID"
+# (Under a window manager it is placed once framed.)
+wait_for 'geometry "$FWID"; [ "$X,$Y" = "$(( MX + 329 )),$MY" ]' 10 || true
 note "FlexROUTE window at $X,$Y size ${W}x$H"
 expect_eq "$X,$Y" "$(( MX + 329 )),$MY" "FlexROUTE window beside the panel"
 # (A window manager that keeps the ratio 524:442 exactly makes it 366 x 308.)
