@@ -69,7 +69,11 @@ void resetDeviceLink()
 {
     gInAudioObjectID = 0;
     gOutAudioObjectID = 0;
-    mydeviceStruct = {};
+    // The owner is read on other threads: cleared the way the panel clears it.
+    releaseOwner (mydeviceStruct, currentOwner (mydeviceStruct));
+    mydeviceStruct.vendorId = mydeviceStruct.productId = 0;
+    mydeviceStruct.productName = mydeviceStruct.deviceName = mydeviceStruct.manufacturerName = nullptr;
+    mydeviceStruct.eventCallback = nullptr;
     root_port = 0;
 }
 
