@@ -49,12 +49,12 @@ fi
 launch_quibra()
 {
     "$bench" launch --title "Quibra v2.0.0.0" --probe 244,-277 --want green --idle "$idle" \
-        --second menu --close menu --settings .config/Quibra/Quibra.settings -- "$quibra" 2>/dev/null
+        --second menu --second-title FlexROUTE --close menu --settings .config/Quibra/Quibra.settings -- "$quibra" 2>/dev/null
 }
 launch_bare()
 {
     "$bench" launch --title "Bare window" --probe 164,-217 --want d3d3d3 --idle "$idle" \
-        --second click --close wm -- "$bare" 2>/dev/null
+        --second click --second-title "Bare second window" --close wm -- "$bare" 2>/dev/null
 }
 
 for i in $(seq 1 "$runs"); do
@@ -108,7 +108,8 @@ kept = sum(1 for r in quibra if r.get("settings_kept") == 1)
 opened = sum(1 for r in quibra if r.get("second_open") == 1)
 print()
 print(f"Quibra: window state in the settings file after close in {kept} of {len(quibra)} runs; "
-      f"routing window opened in {opened} of {len(quibra)}")
+      f"routing window opened in {opened} of {len(quibra)}; bare second window opened in "
+      f"{sum(1 for r in bare if r.get('second_open') == 1)} of {len(bare)}")
 
 sizes = {}
 print()
