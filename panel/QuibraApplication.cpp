@@ -242,6 +242,7 @@ bool QuibraApplication::initialiseApp()
 void QuibraApplication::initialise (const juce::String& commandLine)
 {
     const bool defaultsMode = isDefaultsMode (commandLine);
+    queuedXEvents = std::make_unique<QueuedXEventDispatcher>();
 
     auto window = std::make_unique<MainWindow> (getApplicationName() + " v" + getApplicationVersion());
     auto* panel = window->getPanel();
@@ -292,6 +293,7 @@ void QuibraApplication::shutdown()
         mainWindow = nullptr;
     }
 
+    queuedXEvents = nullptr;
     instanceGuard = nullptr;
 }
 

@@ -82,6 +82,7 @@ public:
 
 private:
     std::unique_ptr<SingleInstance> instanceGuard;
+    std::unique_ptr<QueuedXEventDispatcher> queuedXEvents;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuibraApplication)
 };

@@ -1,4 +1,8 @@
+// The toolkit's X declarations (its display and Xlib entry points).
+#define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include "panel/WindowSizeRules.h"
+
+#include <juce_events/native/juce_linux_EventLoopInternal.h>
 
 #include <cmath>
 #include <dlfcn.h>
@@ -106,6 +110,39 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
     x.setHints (x.display, handle, &hints);
     // Written before the toolkit's next request (a map) reaches the server.
     x.sync (x.display, False);
+}
+
+//==============================================================================
+QueuedXEventDispatcher::QueuedXEventDispatcher()
+{
+    startTimer (50);
+}
+
+QueuedXEventDispatcher::~QueuedXEventDispatcher()
+{
+    stopTimer();
+}
+
+bool QueuedXEventDispatcher::dispatchQueued()
+{
+    auto* system = juce::XWindowSystem::getInstanceWithoutCreating();
+    auto* display = system != nullptr ? system->getDisplay() : nullptr;
+    if (display == nullptr)
+        return false;
+
+    auto& x11 = *juce::X11Symbols::getInstance();
+    int queued = 0, fd = 0;
+    {
+        juce::XWindowSystemUtilities::ScopedXLock lock;
+        queued = x11.xEventsQueued (display, QueuedAlready);
+        fd = x11.xConnectionNumber (display);
+    }
+
+    // The toolkit's handler for its connection reads every queued event.
+    if (queued > 0)
+        juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (fd);
+
+    return queued > 0;
 }
 
 //==============================================================================

@@ -27,6 +27,26 @@ struct WindowSizeRules
 // after each such change. Does nothing without a native window or X display.
 void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 
+// Hands X events that wait in Xlib's queue to the toolkit. The toolkit reads
+// its X events only when data arrives on the connection, but any request with
+// a reply made outside its event handler (a pointer query, a window property
+// read, as its own resize does) also reads the events already sent into
+// Xlib's queue, where nothing reaches them until more data arrives. On a quiet
+// display that can be never: a resize from outside left uncorrected, a window
+// shown late. Looked for on the message loop while this lives.
+class QueuedXEventDispatcher final : private juce::Timer
+{
+public:
+    QueuedXEventDispatcher();
+    ~QueuedXEventDispatcher() override;
+
+    // Dispatches the queued events now; true when there were any.
+    bool dispatchQueued();
+
+private:
+    void timerCallback() override { dispatchQueued(); }
+};
+
 // Keeps a top-level window within its rules and in its place: publishes the
 // rules whenever the window moves, changes size, is shown or gets a new native
 // window; brings a size imposed from outside (a window manager without the

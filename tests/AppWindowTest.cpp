@@ -147,6 +147,17 @@ TEST (AppWindow, SizesForcedFromOutsideAreBroughtBackWithinTheRules)
     testsupport::pumpFor (200);
     EXPECT_EQ (w.getWidth(), 329);
     EXPECT_EQ (w.getHeight(), 435 + m);
+
+    // Another program's resize whose configure event a pointer query (a
+    // round trip outside the toolkit's event handler) has read into Xlib's
+    // queue: handled all the same, with nothing else arriving from the server.
+    juce::ChildProcess resize;
+    const auto id = juce::String ((juce::pointer_sized_uint) w.getPeer()->getNativeHandle());
+    ASSERT_TRUE (resize.start ("xdotool windowsize " + id + " 2000 2000"));
+    ASSERT_TRUE (resize.waitForProcessToFinish (10000));
+    juce::Desktop::getMousePosition();
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return w.getWidth() == 438 && pictureOk(); }))
+        << "stayed " << w.getWidth() << "x" << w.getHeight();
 }
 
 TEST (AppWindow, StoredStateIsRestoredAndShutdownStoresIt)

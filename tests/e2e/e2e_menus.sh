@@ -30,35 +30,23 @@ rate_lit()
 read -r -a ITEMS <<< "$(menu_bar_items | tr '\n' ' ')"
 expect_eq "${#ITEMS[@]}" 3 "menu bar items (File, Config, Help)"
 note "menu bar items at x ${ITEMS[*]}"
-BAR_Y=$(( MY + M / 2 ))
 
-# The box "x y w h" of the pop-up menu window on the screen (false if none).
-menu_box()
-{
-    BOX=$(xwininfo -root -children | awk '$2 == "\"menu\":" { split($(NF-1), g, /[x+]/); print g[3], g[4], g[1], g[2]; exit }')
-    [ -n "$BOX" ]
-}
-
-# Opens a menu of the bar and sets BOX (x y w h) and ROWS (text rows, screen y).
-# Under a window manager the bar can still be active after a chosen item, and
-# then the pointer alone opens the menu.
+# Opens menu $1 of the bar (0 File, 1 Config, 2 Help) of the main window
+# where it is now and sets BOX and ROWS; a click on the picture's corner
+# settles the bar before a second try.
 open_bar_menu()
 {
-    xdotool mousemove --sync $(( MX + ITEMS[$1] )) "$BAR_Y"; sleep 0.5
-    if ! menu_box; then
-        xdotool click 1
-        if ! wait_for menu_box 3; then
-            # A click can end the bar's last menu instead: a click on the
-            # picture's corner settles it, then once more.
-            xdotool mousemove --sync $(( MX + 10 )) $(( MY + M + 10 )) click 1; sleep 1
-            xdotool mousemove --sync $(( MX + ITEMS[$1] )) "$BAR_Y" click 1
-            wait_for menu_box 10 || fail "menu $1 did not open"
-        fi
-    fi
-    sleep 0.5
-    shot "$WORK/after.png"
-    read -r -a ROWS <<< "$(popup_rows $BOX)"
-    read -r BX BY BW BH <<< "$BOX"
+    geometry "$WID"
+    MX=$X; MY=$Y
+    open_menu $(( MX + ITEMS[$1] )) $(( MY + M / 2 )) 1 $(( MX + 10 )) $(( MY + M + 10 ))
+}
+
+# Closes the open menu: Escape, or a click on the picture's corner.
+close_menu()
+{
+    xdotool key Escape
+    wait_for '! menu_box' 3 || { xdotool mousemove --sync $(( MX + 10 )) $(( MY + M + 10 )) click 1; wait_for '! menu_box' 5; } \
+        || fail "the menu stayed open"
 }
 
 # Config > Sample rate > 96000 Hz: the 96 kHz button lights.
@@ -68,6 +56,7 @@ note "Config menu at $BOX, rows ${ROWS[*]}"
 shot "$SHOTS/menu-config.png"
 cp "$WORK/after.png" "$WORK/config.png"
 xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[-1]}"
+xdotool mousemove --sync $(( BX + BW / 2 + 1 )) "${ROWS[-1]}"
 wait_change "$WORK/config.png" "$WORK/sub.png" || fail "the Sample rate menu did not open"
 sleep 0.5
 shot "$WORK/sub.png"
@@ -79,17 +68,13 @@ read -r -a SROWS <<< "$($XSHOT rows "$WORK/sub.png" $(( BX + BW + 6 )) $(( SY + 
 note "rate sub-menu rows ${SROWS[*]}"
 expect_eq "${#SROWS[@]}" 6 "rows of the Sample rate menu"
 shot "$SHOTS/menu-sample-rate.png"
-xdotool mousemove --sync $(( BX + BW + 40 )) "${SROWS[3]}"
-sleep 0.3
-xdotool click 1
+choose_item $(( BX + BW + 40 )) "${SROWS[3]}" 'rate_lit $Y96 $Y48'
 wait_for 'rate_lit $Y96 $Y48' 10 || fail "96000 Hz from the menu did not light the 96 kHz button ($G_ON, $G_OFF)"
 note "after 96000 Hz: green at 96: $G_ON, at 48: $G_OFF"
 
 # Config > Factory Defaults: back to 48000 Hz.
 open_bar_menu 1
-xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"
-sleep 0.3
-xdotool click 1
+choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'rate_lit $Y48 $Y96'
 wait_for 'rate_lit $Y48 $Y96' 10 || fail "Factory Defaults did not bring back 48000 Hz ($G_ON, $G_OFF)"
 note "after Factory Defaults: green at 48: $G_ON, at 96: $G_OFF"
 
@@ -100,7 +85,7 @@ note "after Factory Defaults: green at 48: $G_ON, at 96: $G_OFF"
 about_round()
 {
     open_bar_menu 2
-    xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+    choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped "About Quibra"'
     wait_for 'mapped "About Quibra"' 10 || fail "no About window"
     AWID=$(xdotool search --onlyvisible --name "^About Quibra$" | head -n 1)
     # (Under a window manager it is framed first, then put back in its place.)
@@ -125,23 +110,23 @@ open_bar_menu 0
 [ ${#ROWS[@]} -ge 3 ] || fail "the File menu shows ${#ROWS[@]} rows"
 cp "$WORK/after.png" "$WORK/file-0.png"
 ROW0=${ROWS[0]}; FBOX="$BX $(( ROW0 - 9 )) $BW 18"
-xdotool mousemove --sync $(( BX + BW / 2 )) "$ROW0"; sleep 0.3; xdotool click 1; sleep 0.8
+choose_item $(( BX + BW / 2 )) "$ROW0"
+# The toolkit makes a new native window when the always-on-top state changes.
+wait_for main_window_settled 30 || fail "no main window after Always on top"
 open_bar_menu 0
 cp "$WORK/after.png" "$WORK/file-1.png"
 shot "$SHOTS/menu-file-on-top.png"
 ticked=$($XSHOT areadiff "$WORK/file-0.png" "$WORK/file-1.png" $FBOX)
-xdotool key Escape 2>/dev/null || true; sleep 0.3
-# The toolkit makes a new native window when the always-on-top state changes.
-wait_for main_window_settled 30 || fail "no main window after Always on top"
+close_menu
 [ "$ticked" -gt 5 ] || fail "Always on top shows no tick"
 about_round button
 open_bar_menu 0
-xdotool mousemove --sync $(( BX + BW / 2 )) "$ROW0"; sleep 0.3; xdotool click 1; sleep 0.8
+choose_item $(( BX + BW / 2 )) "$ROW0"
+wait_for main_window_settled 30 || fail "no main window after Always on top is unticked"
 open_bar_menu 0
 cp "$WORK/after.png" "$WORK/file-2.png"
 unticked=$($XSHOT areadiff "$WORK/file-0.png" "$WORK/file-2.png" $FBOX)
-xdotool key Escape 2>/dev/null || true; sleep 0.3
-wait_for main_window_settled 30 || fail "no main window after Always on top is unticked"
+close_menu
 note "Always on top row: $ticked pixels changed when ticked, $unticked after unticking"
 [ "$unticked" -le 2 ] || fail "Always on top stays ticked"
 about_round escape
@@ -149,14 +134,11 @@ about_round escape
 # Right-click on the 96 kHz button: the routing menu, and the button stays
 # unpressed (the rate stays 48 kHz); its "FlexROUTE" opens the routing window
 # beside the panel (more room on the right here), at its starting size.
-BOX=$(open_popup $(( MX + 329 * 737 / 1000 )) $(( MY + M + 435 * Y96 / 1000 )) 3)
-[ "$BOX" != none ] || fail "no routing menu on a right-click on a rate button"
-read -r -a ROWS <<< "$(popup_rows $BOX)"
-read -r BX BY BW BH <<< "$BOX"
+open_menu $(( MX + 329 * 737 / 1000 )) $(( MY + M + 435 * Y96 / 1000 )) 3
 note "routing menu at $BOX, rows ${ROWS[*]}"
 [ ${#ROWS[@]} -ge 4 ] || fail "the routing menu shows ${#ROWS[@]} rows"
 shot "$SHOTS/menu-routing.png"
-xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped FlexROUTE'
 wait_for 'mapped FlexROUTE' 10 || fail "no FlexROUTE window"
 FWID=$(xdotool search --onlyvisible --name "^FlexROUTE$" | head -n 1)
 # (Under a window manager it is placed once framed.)
@@ -181,11 +163,8 @@ xdotool windowmove "$WID" 1000 "$MY"
 # (A window manager puts its frame's corner there.)
 wait_for 'geometry "$WID"; [ "$X" -ge 1000 ] && [ "$X" -le $(( 1000 + 10 )) ]' 10 || fail "the main window did not move to x 1000"
 MX=$X; MY=$Y
-BOX=$(open_popup $(( MX + 243 )) $(( MY + M + 398 )) 1)
-[ "$BOX" != none ] || fail "no routing menu on a left click on the FLEXROUTE legend"
-read -r -a ROWS <<< "$(popup_rows $BOX)"
-read -r BX BY BW BH <<< "$BOX"
-xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+open_menu $(( MX + 243 )) $(( MY + M + 398 ))
+choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped FlexROUTE'
 on_screen() { geometry "$FWID"; [ "$X" -ge 0 ] && [ $(( X + W )) -le 1280 ] && [ "$Y" = "$MY" ]; }
 wait_for on_screen 10 || fail "FlexROUTE opened at $X,$Y size ${W}x$H, off the 1280-wide screen"
 note "panel at $MX: FlexROUTE window at $X,$Y size ${W}x$H"
@@ -228,10 +207,7 @@ fi
 # File > Close: the program ends, and its shutdown stores the window state.
 [ -z "$(setting WindowPosition)" ] || fail "WindowPosition stored before any close"
 open_bar_menu 0
-xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[-1]}"; sleep 0.3; xdotool click 1
-# On a loaded machine a click can come before the menu takes clicks: once more
-# while it is still open.
-if ! wait_for '! kill -0 "$APP_PID" 2>/dev/null' 5 && menu_box; then xdotool click 1; fi
+choose_item $(( BX + BW / 2 )) "${ROWS[-1]}" '! kill -0 "$APP_PID" 2>/dev/null'
 stop_app
 [ -n "$(setting WindowPosition)" ] || fail "no WindowPosition stored after File > Close"
 

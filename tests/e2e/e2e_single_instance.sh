@@ -17,10 +17,8 @@ FIRST_PID=$APP_PID
 geometry "$WID"
 MX=$X; MY=$Y
 read -r -a ITEMS <<< "$(menu_bar_items | tr '\n' ' ')"
-BOX=$(open_popup $(( MX + ITEMS[2] )) $(( MY + M / 2 )))
-read -r BX BY BW BH <<< "$BOX"
-read -r -a ROWS <<< "$(popup_rows $BOX)"
-xdotool mousemove --sync $(( BX + BW / 2 )) "${ROWS[0]}"; sleep 0.3; xdotool click 1
+open_menu $(( MX + ITEMS[2] )) $(( MY + M / 2 )) 1 $(( MX + 10 )) $(( MY + M + 10 ))
+choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped "About Quibra"'
 wait_for 'xdotool search --onlyvisible --name "^About Quibra$" >/dev/null' 10 || fail "no About window"
 AWID=$(xdotool search --onlyvisible --name "^About Quibra$" | head -n 1)
 
