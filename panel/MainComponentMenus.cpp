@@ -169,11 +169,14 @@ void MainComponent::menuItemSelected (int menuItemID, int)
 
             if (flexrouteWindow != nullptr)
             {
-                raiseToFront (*flexrouteWindow);
+                // Placed before it is shown, as About is: a window manager
+                // takes the place of a window it is mapping, while a shown
+                // window moved at once may land by its frame's width off it.
                 const auto monitor = getParentMonitorArea();
                 placeOnMonitor (*flexrouteWindow, MenuPlacement::routingWindowBounds (
                     getScreenPosition(), getWidth(), monitor.getWidth(),
                     { flexrouteWindow->getWidth(), flexrouteWindow->getHeight() }));
+                raiseToFront (*flexrouteWindow);
             }
             break;
 
