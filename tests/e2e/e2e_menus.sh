@@ -82,16 +82,24 @@ note "after Factory Defaults: green at 48: $G_ON, at 96: $G_OFF"
 # on its picture where the 44.1 kHz button lies behind it reaches the About
 # window, not the panel (the rate stays 48000 Hz); $1 closes it ("button": its
 # CLOSE button, "escape": the Escape key), which unmaps it.
+# Chooses the open menu's first row, which opens the dialog titled $1, and
+# waits until that dialog lies at ($2, $3) (under a window manager it is framed
+# first, then put back in its place); sets DWID to its window.
+open_dialog_at()
+{
+    choose_item $(( BX + BW / 2 )) "${ROWS[0]}" "mapped \"$1\""
+    wait_for "mapped \"$1\"" 10 || fail "no $1 window"
+    DWID=$(xdotool search --onlyvisible --name "^$1\$" | head -n 1)
+    wait_for "geometry \"\$DWID\"; [ \"\$X,\$Y\" = \"$2,$3\" ]" 10 || true
+    note "$1 window at $X,$Y size ${W}x$H"
+    expect_eq "$X,$Y" "$2,$3" "$1 window's place"
+}
+
 about_round()
 {
     open_bar_menu 2
-    choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped "About Quibra"'
-    wait_for 'mapped "About Quibra"' 10 || fail "no About window"
-    AWID=$(xdotool search --onlyvisible --name "^About Quibra$" | head -n 1)
-    # (Under a window manager it is framed first, then put back in its place.)
-    wait_for 'geometry "$AWID"; [ "$X,$Y" = "$MX,$(( MY + 50 ))" ]' 10 || true
-    note "About window at $X,$Y"
-    expect_eq "$X,$Y" "$MX,$(( MY + 50 ))" "About window position"
+    open_dialog_at "About Quibra" "$MX" $(( MY + 50 ))
+    AWID=$DWID
     click_in "$AWID" $(( 329 * 737 / 1000 )) $(( M + 435 * Y44 / 1000 - 50 ))
     if [ "$1" = button ]; then
         shot "$SHOTS/about.png"
@@ -138,13 +146,8 @@ open_menu $(( MX + 329 * 737 / 1000 )) $(( MY + M + 435 * Y96 / 1000 )) 3
 note "routing menu at $BOX, rows ${ROWS[*]}"
 [ ${#ROWS[@]} -ge 4 ] || fail "the routing menu shows ${#ROWS[@]} rows"
 shot "$SHOTS/menu-routing.png"
-choose_item $(( BX + BW / 2 )) "${ROWS[0]}" 'mapped FlexROUTE'
-wait_for 'mapped FlexROUTE' 10 || fail "no FlexROUTE window"
-FWID=$(xdotool search --onlyvisible --name "^FlexROUTE$" | head -n 1)
-# (Under a window manager it is placed once framed.)
-wait_for 'geometry "$FWID"; [ "$X,$Y" = "$(( MX + 329 )),$MY" ]' 10 || true
-note "FlexROUTE window at $X,$Y size ${W}x$H"
-expect_eq "$X,$Y" "$(( MX + 329 )),$MY" "FlexROUTE window beside the panel"
+open_dialog_at FlexROUTE $(( MX + 329 )) "$MY"
+FWID=$DWID
 # (A window manager that keeps the ratio 524:442 exactly makes it 366 x 308.)
 [ "${W}x$H" = 366x309 ] || { [ -n "$WM" ] && [ "${W}x$H" = 366x308 ]; } || fail "FlexROUTE window's starting size: ${W}x$H, not 366x309"
 shot "$SHOTS/flexroute.png"
