@@ -1,5 +1,6 @@
 #include "panel/AboutWindow.h"
 #include "VelkBinaryData.h"
+#include "controls/PicturePrefetch.h"
 
 const char* const AboutWindow::makerPageUrl = "https://www.example.com/velkwerk";
 
@@ -13,14 +14,11 @@ AboutWindow::AboutWindow (const juce::String& title)
 
     textPosition = { 285, 181 };
 
-    backgroundImage = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_22,
-                                                       VELKBIN::temp_binary_data_22Size);
+    backgroundImage = cachedPicture (VELKBIN::temp_binary_data_22, VELKBIN::temp_binary_data_22Size);
     setSize (backgroundImage.getWidth(), backgroundImage.getHeight());
 
-    const auto closeNormal = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_23,
-                                                              VELKBIN::temp_binary_data_23Size);
-    const auto closeLit = juce::ImageCache::getFromMemory (VELKBIN::temp_binary_data_21,
-                                                           VELKBIN::temp_binary_data_21Size);
+    const auto closeNormal = cachedPicture (VELKBIN::temp_binary_data_23, VELKBIN::temp_binary_data_23Size);
+    const auto closeLit = cachedPicture (VELKBIN::temp_binary_data_21, VELKBIN::temp_binary_data_21Size);
     closeButton->setImages (true, true, true,
                             closeNormal, 1.0f, juce::Colours::transparentWhite,
                             closeLit, 1.0f, juce::Colours::transparentWhite,

@@ -5,6 +5,7 @@
 #include "panel/PanelDialogWindow.h"
 #include "panel/StderrTrace.h"
 #include "controls/VelkImageButton.h"
+#include "controls/PicturePrefetch.h"
 #include "controls/VelkImageScaling.h"
 #include "routing/FRDialog.h"
 #include "VelkBinaryData.h"
@@ -27,7 +28,7 @@ juce::ApplicationCommandManager& getOrCreateCommandManager()
 
 juce::Image imageFromMemory (const unsigned char* data, int size)
 {
-    return juce::ImageCache::getFromMemory (data, size);
+    return cachedPicture (data, size);
 }
 
 // The version of the running application; outside an application (tests)
@@ -248,6 +249,18 @@ MainComponent::MainComponent()
 
     resized();
     enabledButtons (false);
+}
+
+std::vector<PicturePrefetch::Source> MainComponent::picturesDecodedWhenBuilt()
+{
+    using namespace VELKBIN;
+    // Routing editor, the design-size backgrounds (the panel is laid out at
+    // that size first), About, fader thumbs and the About close button.
+    return { { temp_binary_data_19, temp_binary_data_19Size }, { temp_binary_data_18, temp_binary_data_18Size },
+             { temp_binary_data_15, temp_binary_data_15Size }, { temp_binary_data_14, temp_binary_data_14Size },
+             { temp_binary_data_22, temp_binary_data_22Size }, { temp_binary_data_13, temp_binary_data_13Size },
+             { temp_binary_data_12, temp_binary_data_12Size }, { temp_binary_data_23, temp_binary_data_23Size },
+             { temp_binary_data_21, temp_binary_data_21Size } };
 }
 
 void MainComponent::buildDialogWindows()

@@ -10,6 +10,7 @@
 #include "device/RegisterDeviceCallBacksMac.h"
 #include "controls/VelkLabel.h"
 #include "controls/LevelMeter2.h"
+#include "controls/PicturePrefetch.h"
 #include "controls/PopupMenuLookAndFeel.h"
 #include "controls/SliderLookAndFeel.h"
 #include "controls/SliderStereoGroup.h"
@@ -64,6 +65,10 @@ public:
     // Where the panel picture prints "FLEXROUTE": a left click there opens the
     // routing menu, like a right-click anywhere on the panel.
     juce::Rectangle<int> routingLegendArea() const;
+
+    // The pictures a panel decodes while it is built, the slowest first: a
+    // start-up decodes them on other threads meanwhile (PicturePrefetch).
+    static std::vector<PicturePrefetch::Source> picturesDecodedWhenBuilt();
 
     // Formats a fader value for a dB label: "-63.5 dB", "0 dB" (locale-free).
     static juce::String levelText (double value);

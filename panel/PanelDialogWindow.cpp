@@ -37,8 +37,8 @@ PanelDialogWindow::PanelDialogWindow (juce::DialogWindow::LaunchOptions& options
 
     keeper = std::make_unique<WindowKeeper> (*this, kept);
 
-    // On the desktop once, hidden.
-    addToDesktop();
+    // The native window is made when the dialog is first shown: a dialog the
+    // user never opens costs no native window and no repaint tick.
 }
 
 void PanelDialogWindow::closeButtonPressed()
@@ -48,12 +48,20 @@ void PanelDialogWindow::closeButtonPressed()
 
 void PanelDialogWindow::setVisible (bool shouldBeVisible)
 {
-    if (shouldBeVisible && ! isVisible() && owner != nullptr)
+    if (shouldBeVisible && ! isVisible())
     {
-        // Changing the state makes a new native window: done while hidden.
-        const bool onTop = owner->getTopLevelComponent()->isAlwaysOnTop();
-        if (onTop != isAlwaysOnTop())
-            setAlwaysOnTop (onTop);
+        // Changing the state of a native window makes a new one: taken while
+        // there is none yet or while it is hidden.
+        if (owner != nullptr)
+        {
+            const bool onTop = owner->getTopLevelComponent()->isAlwaysOnTop();
+            if (onTop != isAlwaysOnTop())
+                setAlwaysOnTop (onTop);
+        }
+
+        // On the desktop once, still hidden, then shown.
+        if (! isOnDesktop())
+            addToDesktop();
     }
 
     juce::DialogWindow::setVisible (shouldBeVisible);

@@ -2,8 +2,7 @@
 // window on the desktop first and then changes its title bar and resizing,
 // and each change makes a new native window and maps it, although the window
 // still counts as hidden. This one takes every setting before its native
-// window exists, then goes on the desktop once, unmapped, and is shown only
-// when a command shows it.
+// window exists, and goes on the desktop once, when a command first shows it.
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -27,10 +26,11 @@ public:
 
     // Showing the window first gives it the "always on top" state of the
     // owner's window (as the toolkit's own dialogs take it when they are
-    // made). The toolkit hands a click to the window it counts as the front
-    // one, and it counts an always-on-top window in front of every other: a
-    // dialog raised above an always-on-top main window without that state would
-    // be drawn on top while its clicks went to the window behind.
+    // made); the first show also makes its native window. The toolkit hands a
+    // click to the window it counts as the front one, and it counts an
+    // always-on-top window in front of every other: a dialog raised above an
+    // always-on-top main window without that state would be drawn on top while
+    // its clicks went to the window behind.
     void setVisible (bool shouldBeVisible) override;
 
     // The component whose window the dialog follows (the panel).

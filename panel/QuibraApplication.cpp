@@ -242,9 +242,12 @@ bool QuibraApplication::initialiseApp()
 void QuibraApplication::initialise (const juce::String& commandLine)
 {
     const bool defaultsMode = isDefaultsMode (commandLine);
-    queuedXEvents = std::make_unique<QueuedXEventDispatcher>();
 
+    // The panel's pictures are decoded on other threads while the toolkit
+    // opens its display connection and the windows are built.
+    const PicturePrefetch pictures (MainComponent::picturesDecodedWhenBuilt());
     auto window = std::make_unique<MainWindow> (getApplicationName() + " v" + getApplicationVersion());
+    queuedXEvents = std::make_unique<QueuedXEventDispatcher> (*window);
     auto* panel = window->getPanel();
 
     if (defaultsMode && panel != nullptr)
@@ -290,6 +293,7 @@ void QuibraApplication::shutdown()
         const auto state = mainWindow->getWindowStateAsString();
         if (auto* panel = mainWindow->getPanel())
             panel->savedWindowPosition (state);
+        queuedXEvents = nullptr;
         mainWindow = nullptr;
     }
 

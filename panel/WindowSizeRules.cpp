@@ -113,14 +113,9 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
 }
 
 //==============================================================================
-QueuedXEventDispatcher::QueuedXEventDispatcher()
+QueuedXEventDispatcher::QueuedXEventDispatcher (juce::Component& windowWithTick)
+    : tick (&windowWithTick, [this] { dispatchQueued(); })
 {
-    startTimer (50);
-}
-
-QueuedXEventDispatcher::~QueuedXEventDispatcher()
-{
-    stopTimer();
 }
 
 bool QueuedXEventDispatcher::dispatchQueued()

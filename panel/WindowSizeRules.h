@@ -33,18 +33,18 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 // read, as its own resize does) also reads the events already sent into
 // Xlib's queue, where nothing reaches them until more data arrives. On a quiet
 // display that can be never: a resize from outside left uncorrected, a window
-// shown late. Looked for on the message loop while this lives.
-class QueuedXEventDispatcher final : private juce::Timer
+// shown late. Looked for at each display refresh of the given window (the
+// toolkit's own repaint tick, which runs anyway), so this adds no wake-ups.
+class QueuedXEventDispatcher final
 {
 public:
-    QueuedXEventDispatcher();
-    ~QueuedXEventDispatcher() override;
+    explicit QueuedXEventDispatcher (juce::Component& windowWithTick);
 
     // Dispatches the queued events now; true when there were any.
     bool dispatchQueued();
 
 private:
-    void timerCallback() override { dispatchQueued(); }
+    juce::VBlankAttachment tick;
 };
 
 // Keeps a top-level window within its rules and in its place: publishes the

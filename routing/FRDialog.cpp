@@ -1,4 +1,5 @@
 #include "routing/FRDialog.h"
+#include "controls/PicturePrefetch.h"
 #include "controls/VelkImageScaling.h"
 
 #include <cmath>
@@ -14,7 +15,7 @@ juce::Image loadPicture (const unsigned char* data, int size)
 {
     if (data == nullptr || size <= 0)
         return {};
-    return juce::ImageCache::getFromMemory (data, size);
+    return cachedPicture (data, size);
 }
 
 juce::Rectangle<float> nodeBounds (const VelkFRButton* node)

@@ -259,24 +259,27 @@ TEST (PanelDialogs, BuiltHiddenWithTitlesSizesAndLimits)
     EXPECT_EQ (c->getMaximumHeight(), 884);
     EXPECT_DOUBLE_EQ (c->getFixedAspectRatio(), 524.0 / 442.0);
 
-    // Neither is mapped on the X server (the toolkit's flag alone says little),
-    // and both tell the window manager their rules.
-    testsupport::pumpFor (200);
+    // Neither has a native window until a command shows it; shown, each is
+    // mapped on the X server and tells the window manager its rules.
+    EXPECT_EQ (p.flexrouteWindow->getPeer(), nullptr);
+    EXPECT_EQ (p.aboutDialogWindow->getPeer(), nullptr);
+    p.flexrouteWindow->setVisible (true);
+    p.aboutDialogWindow->setVisible (true);
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return paneltest::serverView (*p.flexrouteWindow).mapped
+                                                      && paneltest::serverView (*p.aboutDialogWindow).mapped; }));
     const auto routing = paneltest::serverView (*p.flexrouteWindow);
     const auto about = paneltest::serverView (*p.aboutDialogWindow);
-    EXPECT_FALSE (routing.mapped);
-    EXPECT_FALSE (about.mapped);
     EXPECT_EQ (juce::Rectangle<int> (routing.minW, routing.minH, routing.maxW, routing.maxH),
                juce::Rectangle<int> (262, 221, 1048, 884));
     EXPECT_EQ (juce::Point<int> (routing.aspectW, routing.aspectH), juce::Point<int> (524, 442));
     EXPECT_EQ (juce::Rectangle<int> (about.minW, about.minH, about.maxW, about.maxH),
                juce::Rectangle<int> (p.aboutWindow->getWidth(), p.aboutWindow->getHeight(),
                                      p.aboutWindow->getWidth(), p.aboutWindow->getHeight()));
+    p.aboutDialogWindow->setVisible (false);
 
     // Shown, any size set on its native window from outside comes back within
     // the limits and the ratio.
     auto& fw = *p.flexrouteWindow;
-    fw.setVisible (true);
     const auto withinRules = [&]
     {
         const int ww = fw.getWidth(), wh = fw.getHeight();
@@ -289,9 +292,10 @@ TEST (PanelDialogs, BuiltHiddenWithTitlesSizesAndLimits)
                                                            << fw.getWidth() << "x" << fw.getHeight();
     }
 
-    // Hidden again, it is unmapped again.
+    // Hidden again, both are unmapped again.
     fw.setVisible (false);
-    EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! paneltest::serverView (fw).mapped; }));
+    EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! paneltest::serverView (fw).mapped
+                                                      && ! paneltest::serverView (*p.aboutDialogWindow).mapped; }));
 
     EXPECT_FALSE (p.aboutDialogWindow->isResizable());
     EXPECT_EQ (p.aboutWindow->getWidth(), p.aboutWindow->backgroundImage.getWidth());

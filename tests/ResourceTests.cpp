@@ -5,7 +5,9 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "VelkBinaryData.h"
+#include "controls/PicturePrefetch.h"
 
+#include <cstring>
 #include <vector>
 
 namespace
@@ -269,6 +271,29 @@ TEST (Resources, LoadingTwiceSharesTheDecodedPixels)
         auto copy = a.createCopy();
         copy.setPixelAt (0, 0, juce::Colours::magenta);
         EXPECT_EQ (old.getARGB(), b.getPixelAt (0, 0).getARGB());
+    }
+
+    // Decoded ahead on other threads (one picture taken, one never taken,
+    // one asked for that the prefetch does not hold): the pixels of a plain
+    // decode, shared with every later load.
+    {
+        juce::Image taken;
+        {
+            const PicturePrefetch prefetch ({ { VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size },
+                                              { VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size } });
+            taken = cachedPicture (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
+            EXPECT_TRUE (cachedPicture (VELKBIN::temp_binary_data_13, VELKBIN::temp_binary_data_13Size).isValid());
+        }
+        const auto plain = juce::ImageFileFormat::loadFrom (VELKBIN::temp_binary_data_19,
+                                                            (size_t) VELKBIN::temp_binary_data_19Size);
+        ASSERT_TRUE (taken.isValid() && plain.isValid());
+        ASSERT_EQ (taken.getBounds(), plain.getBounds());
+        ASSERT_EQ (taken.getFormat(), plain.getFormat());
+        const juce::Image::BitmapData t (taken, juce::Image::BitmapData::readOnly);
+        const juce::Image::BitmapData p (plain, juce::Image::BitmapData::readOnly);
+        for (int y = 0; y < t.height; ++y)
+            ASSERT_EQ (0, std::memcmp (t.getLinePointer (y), p.getLinePointer (y), (size_t) (t.width * t.pixelStride))) << y;
+        EXPECT_TRUE (taken == cachedPicture (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size));
     }
     juce::ImageCache::releaseUnusedImages();
 }
