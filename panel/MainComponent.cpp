@@ -11,6 +11,8 @@
 #include "VelkBinaryData.h"
 
 #include <cstdio>
+#include <future>
+#include <system_error>
 #include <sys/stat.h>
 
 
@@ -391,8 +393,24 @@ void MainComponent::resized()
     if (w > 0 && h > 0 && contentHeight > 0)
     {
         const auto sizeClass = sizeClassForWidth (w);
+        const auto downBackground = [sizeClass, w, contentHeight]
+        {
+            return rescaledCopy (imageFromMemory (sizeClass.downData, sizeClass.downSize), w, contentHeight);
+        };
+
+        // The two are decoded (when the cache no longer holds them) and
+        // rescaled side by side: the lit one on a thread of its own.
+        std::future<juce::Image> down;
+        try
+        {
+            down = std::async (std::launch::async, downBackground);
+        }
+        catch (const std::system_error&)
+        {
+        }
+
         backgroundNormal = rescaledCopy (imageFromMemory (sizeClass.normalData, sizeClass.normalSize), w, contentHeight);
-        backgroundDown = rescaledCopy (imageFromMemory (sizeClass.downData, sizeClass.downSize), w, contentHeight);
+        backgroundDown = down.valid() ? down.get() : downBackground();
 
         writeStderrTrace (juce::String (sizeClass.word) + "\n");
     }
