@@ -34,6 +34,13 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 // Xlib's queue, where nothing reaches them until more data arrives. On a quiet
 // display that can be never: a resize from outside left uncorrected, a window
 // shown late. Looked for on the message loop while this lives.
+//
+// It also mends a mouse button the toolkit takes as held when the server holds
+// none. The toolkit can take a button's state from the server rather than from
+// the event it handles (the first pointer move after a menu was open); handled
+// late, that move picks up a press meant for the window manager (Alt and the
+// right button on a frame), whose release then never comes to us. Every later
+// click would count as part of that drag: no menu opens, no control responds.
 class QueuedXEventDispatcher final : private juce::Timer
 {
 public:
@@ -43,8 +50,17 @@ public:
     // Dispatches the queued events now; true when there were any.
     bool dispatchQueued();
 
+    // When the toolkit takes a mouse button as held, the server holds none and
+    // no release waits to be handled, releases it where the pointer is; true
+    // when it did.
+    bool releaseLostButtons();
+
 private:
-    void timerCallback() override { dispatchQueued(); }
+    void timerCallback() override
+    {
+        dispatchQueued();
+        releaseLostButtons();
+    }
 };
 
 // Keeps a top-level window within its rules and in its place: publishes the
