@@ -114,8 +114,20 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules)
 
 //==============================================================================
 QueuedXEventDispatcher::QueuedXEventDispatcher (juce::Component& windowWithTick)
-    : tick (&windowWithTick, [this] { dispatchQueued(); })
+    : tick (&windowWithTick, [this] { onTick(); })
 {
+}
+
+void QueuedXEventDispatcher::onTick()
+{
+    dispatchQueued();
+
+    const auto now = juce::Time::getMillisecondCounter();
+    if (now - lastButtonCheck >= 50)
+    {
+        lastButtonCheck = now;
+        releaseLostButtons();
+    }
 }
 
 bool QueuedXEventDispatcher::dispatchQueued()
@@ -138,6 +150,52 @@ bool QueuedXEventDispatcher::dispatchQueued()
         juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (fd);
 
     return queued > 0;
+}
+
+bool QueuedXEventDispatcher::releaseLostButtons()
+{
+    auto mouse = juce::Desktop::getInstance().getMainMouseSource();
+    if (! juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown() && ! mouse.isDragging())
+        return false;
+
+    auto* system = juce::XWindowSystem::getInstanceWithoutCreating();
+    auto* display = system != nullptr ? system->getDisplay() : nullptr;
+    if (display == nullptr)
+        return false;
+
+    auto& x11 = *juce::X11Symbols::getInstance();
+    unsigned int mask = 0;
+    {
+        // Asked on the toolkit's connection: a release the server sent before
+        // its answer is then in Xlib's queue, to be handled as it came.
+        juce::XWindowSystemUtilities::ScopedXLock lock;
+        ::Window root = 0, child = 0;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        const auto rootWindow = x11.xRootWindow (display, x11.xDefaultScreen (display));
+        if (x11.xQueryPointer (display, rootWindow, &root, &child, &rootX, &rootY, &x, &y, &mask) == False
+            || x11.xEventsQueued (display, QueuedAlready) > 0)
+            return false;
+    }
+
+    if ((mask & (Button1Mask | Button2Mask | Button3Mask)) != 0)
+        return false;
+
+    juce::ModifierKeys::currentModifiers = juce::ModifierKeys::currentModifiers.withoutMouseButtons();
+
+    // The release goes to the window of the component the drag began on.
+    auto* under = mouse.getComponentUnderMouse();
+    auto* peer = under != nullptr ? under->getPeer() : nullptr;
+    if (peer == nullptr)
+        peer = juce::ComponentPeer::getPeer (0);
+
+    if (peer != nullptr)
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse,
+                                peer->globalToLocal (mouse.getScreenPosition()),
+                                juce::ModifierKeys::currentModifiers,
+                                juce::MouseInputSource::defaultPressure,
+                                juce::MouseInputSource::defaultOrientation,
+                                juce::Time::currentTimeMillis());
+    return true;
 }
 
 //==============================================================================

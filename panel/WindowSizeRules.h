@@ -35,6 +35,14 @@ void publishSizeHints (juce::Component& window, const WindowSizeRules& rules);
 // display that can be never: a resize from outside left uncorrected, a window
 // shown late. Looked for at each display refresh of the given window (the
 // toolkit's own repaint tick, which runs anyway), so this adds no wake-ups.
+//
+// It also mends a mouse button the toolkit takes as held when the server holds
+// none. The toolkit can take a button's state from the server rather than from
+// the event it handles (the first pointer move after a menu was open); handled
+// late, that move picks up a press meant for the window manager (Alt and the
+// right button on a frame), whose release then never comes to us. Every later
+// click would count as part of that drag: no menu opens, no control responds.
+// While a button is taken as held, the server is asked every 50 ms at most.
 class QueuedXEventDispatcher final
 {
 public:
@@ -43,8 +51,16 @@ public:
     // Dispatches the queued events now; true when there were any.
     bool dispatchQueued();
 
+    // When the toolkit takes a mouse button as held, the server holds none and
+    // no release waits to be handled, releases it where the pointer is; true
+    // when it did.
+    bool releaseLostButtons();
+
 private:
+    void onTick();
+
     juce::VBlankAttachment tick;
+    juce::uint32 lastButtonCheck = 0;
 };
 
 // Keeps a top-level window within its rules and in its place: publishes the

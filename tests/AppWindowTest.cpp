@@ -1,7 +1,8 @@
 // The application object and its main window, in this process: start-up with
 // and without a stored window state, defaults mode, the trace lines, the
-// constrainer, sizes forced from outside, shutdown and a later launch's
-// command line.
+// constrainer, sizes forced from outside, shutdown, a later launch's command
+// line, and the mouse: right-clicks, and a press whose release went elsewhere.
+#include "ControlsTestSupport.h"
 #include "PanelTestSupport.h"
 #include "panel/QuibraApplication.h"
 #include "panel/Utf8Text.h"
@@ -325,4 +326,29 @@ TEST (AppWindow, RightClickAnywhereAndTheLegendOfferTheRoutingMenuAndPressNoCont
     // picture a left click opens nothing.
     EXPECT_TRUE (click (p.routingLegendArea().getCentre(), left));
     EXPECT_FALSE (click (bare, left));
+
+    // The right button held down outside the program (as a window manager's
+    // frame drag takes it) and moved over another window of it: on the first
+    // move after a menu the toolkit takes the press from the server, and the
+    // release, outside again, never reaches the program. It is let go all the
+    // same, and a click on "File" then opens the File menu.
+    using controlstest::xdo;
+    juce::Component other;
+    controlstest::OnScreen shown (other, { 20, 20, 100, 100 });
+    const auto bar = p.menuBar->getScreenBounds();
+    const juce::Point<int> outside (bar.getX() - 20, bar.getY() - 20);
+    ASSERT_TRUE (controlstest::movePointerTo (outside));
+    juce::ComponentPeer::getCurrentModifiersRealtime(); // as an open menu asks
+    ASSERT_TRUE (xdo ("mousedown 3"));
+    ASSERT_TRUE (controlstest::movePointerTo ({ 70, 70 }));
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return juce::Desktop::getInstance().getMainMouseSource().isDragging(); }))
+        << "the press over the other window was not taken";
+    ASSERT_TRUE (controlstest::movePointerTo (outside));
+    ASSERT_TRUE (xdo ("mouseup 3"));
+    testsupport::pumpUntil ([] { return ! juce::Desktop::getInstance().getMainMouseSource().isDragging(); }, 2000);
+    ASSERT_TRUE (controlstest::movePointerTo ({ bar.getX() + 20, bar.getCentreY() }));
+    ASSERT_TRUE (xdo ("click 1"));
+    EXPECT_TRUE (testsupport::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; }))
+        << "no menu opened";
+    juce::PopupMenu::dismissAllActiveMenus();
 }
