@@ -28,11 +28,6 @@ juce::ApplicationCommandManager& getOrCreateCommandManager()
     return *applicationCommandManager;
 }
 
-juce::Image imageFromMemory (const unsigned char* data, int size)
-{
-    return cachedPicture (data, size);
-}
-
 // The version of the running application; outside an application (tests)
 // the version this build was made as.
 juce::String applicationVersion()
@@ -165,7 +160,7 @@ MainComponent::MainComponent()
 
     // The large background sets the design size; resized() makes the
     // backgrounds for the panel's size from it.
-    const auto designBackground = imageFromMemory (VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size);
+    const auto designBackground = cachedPicture (VELKBIN::temp_binary_data_14, VELKBIN::temp_binary_data_14Size);
     backgroundDesignWidth = (double) designBackground.getWidth();
     backgroundDesignHeight = (double) designBackground.getHeight();
     setSize (designBackground.getWidth(), designBackground.getHeight() + menuBarHeight);
@@ -187,9 +182,9 @@ MainComponent::MainComponent()
 
     // Fader pair.
     sliderGroup->setName ("sliderOutGroup");
-    faderLookAndFeel.linkedThumbSource = imageFromMemory (VELKBIN::temp_binary_data_13, VELKBIN::temp_binary_data_13Size);
-    faderLookAndFeel.currentThumbSource = imageFromMemory (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
-    faderLookAndFeel.unlinkedThumbSource = imageFromMemory (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
+    faderLookAndFeel.linkedThumbSource = cachedPicture (VELKBIN::temp_binary_data_13, VELKBIN::temp_binary_data_13Size);
+    faderLookAndFeel.currentThumbSource = cachedPicture (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
+    faderLookAndFeel.unlinkedThumbSource = cachedPicture (VELKBIN::temp_binary_data_12, VELKBIN::temp_binary_data_12Size);
     faderLookAndFeel.thumbDesignWidth = 22;
     faderLookAndFeel.thumbDesignHeight = 33;
 
@@ -268,8 +263,8 @@ std::vector<PicturePrefetch::Source> MainComponent::picturesDecodedWhenBuilt()
 void MainComponent::buildDialogWindows()
 {
     // Routing editor and its window.
-    const auto routingPicture = imageFromMemory (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size);
-    const auto routingPictureLit = imageFromMemory (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
+    const auto routingPicture = cachedPicture (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size);
+    const auto routingPictureLit = cachedPicture (VELKBIN::temp_binary_data_19, VELKBIN::temp_binary_data_19Size);
 
     flexrouteDialog = std::make_unique<FlexrouteDialog> (VELKBIN::temp_binary_data_18, VELKBIN::temp_binary_data_18Size,
                                                          FlexrouteImages::cutFrom (routingPicture, routingPictureLit));
@@ -395,7 +390,7 @@ void MainComponent::resized()
         const auto sizeClass = sizeClassForWidth (w);
         const auto downBackground = [sizeClass, w, contentHeight]
         {
-            return rescaledCopy (imageFromMemory (sizeClass.downData, sizeClass.downSize), w, contentHeight);
+            return rescaledCopy (cachedPicture (sizeClass.downData, sizeClass.downSize), w, contentHeight);
         };
 
         // The two are decoded (when the cache no longer holds them) and
@@ -409,7 +404,7 @@ void MainComponent::resized()
         {
         }
 
-        backgroundNormal = rescaledCopy (imageFromMemory (sizeClass.normalData, sizeClass.normalSize), w, contentHeight);
+        backgroundNormal = rescaledCopy (cachedPicture (sizeClass.normalData, sizeClass.normalSize), w, contentHeight);
         backgroundDown = down.valid() ? down.get() : downBackground();
 
         writeStderrTrace (juce::String (sizeClass.word) + "\n");

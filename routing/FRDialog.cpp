@@ -11,13 +11,6 @@ constexpr int nodeRowStep = 46;
 constexpr int numPhysicalInputs = 2;
 constexpr int numVirtualChannels = 6;
 
-juce::Image loadPicture (const unsigned char* data, int size)
-{
-    if (data == nullptr || size <= 0)
-        return {};
-    return cachedPicture (data, size);
-}
-
 juce::Rectangle<float> nodeBounds (const VelkFRButton* node)
 {
     return node != nullptr ? node->getBounds().toFloat() : juce::Rectangle<float>();
@@ -62,7 +55,7 @@ FlexrouteDialog::FlexrouteDialog (const void* data, int dataSize, const Flexrout
 {
     FlexrouteImages images (imagesIn);
 
-    backgroundImage = loadPicture (backgroundData, backgroundDataSize);
+    backgroundImage = cachedPicture (backgroundData, backgroundDataSize);
     backgroundDesignWidth = (double) backgroundImage.getWidth();
     backgroundDesignHeight = (double) backgroundImage.getHeight();
 
@@ -315,7 +308,7 @@ void FlexrouteDialog::resized()
     if (getWidth() <= 0 || getHeight() <= 0)
         return;
 
-    backgroundImage = rescaledPicture (loadPicture (backgroundData, backgroundDataSize), getWidth(), getHeight());
+    backgroundImage = rescaledPicture (cachedPicture (backgroundData, backgroundDataSize), getWidth(), getHeight());
 
     // Without a design size (a picture that did not decode) there is nothing
     // to scale against; keep the children where they are.
