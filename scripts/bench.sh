@@ -96,6 +96,8 @@ rows = [
     ("CPU used up to that frame", "cpu_ms", "ms", 1),
     ("idle CPU, main window", "idle_main_pct", "%", 1),
     ("idle CPU, both windows open", "idle_both_pct", "%", 1),
+    ("idle wake-ups per second, main window", "idle_main_wakeups", "/s", 1),
+    ("idle wake-ups per second, both windows open", "idle_both_wakeups", "/s", 1),
     ("close to the window gone (Quibra: File > Close; bare: close button)", "window_gone_ms", "ms", 1),
     ("close to the process ending", "close_ms", "ms", 1),
     ("resident memory after start", "rss_kb", "MB", 1 / 1024),

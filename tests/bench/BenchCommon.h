@@ -8,7 +8,7 @@
 struct Result
 {
     double mappedMs = -1, frameMs = -1, cpuToFrameMs = -1, idleMainPercent = -1, idleBothPercent = -1,
-           windowGoneMs = -1, closeMs = -1;
+           idleMainWakeups = -1, idleBothWakeups = -1, windowGoneMs = -1, closeMs = -1;
     long residentKb = -1;
     int secondOpen = -1, settingsKept = -1;
 
@@ -17,9 +17,10 @@ struct Result
         char buf[512];
         std::snprintf (buf, sizeof buf,
                        "mapped_ms=%.1f frame_ms=%.1f cpu_ms=%.1f rss_kb=%ld idle_main_pct=%.3f idle_both_pct=%.3f "
-                       "second_open=%d window_gone_ms=%.1f close_ms=%.1f settings_kept=%d",
-                       mappedMs, frameMs, cpuToFrameMs, residentKb, idleMainPercent, idleBothPercent, secondOpen,
-                       windowGoneMs, closeMs, settingsKept);
+                       "idle_main_wakeups=%.1f idle_both_wakeups=%.1f second_open=%d window_gone_ms=%.1f close_ms=%.1f "
+                       "settings_kept=%d",
+                       mappedMs, frameMs, cpuToFrameMs, residentKb, idleMainPercent, idleBothPercent, idleMainWakeups,
+                       idleBothWakeups, secondOpen, windowGoneMs, closeMs, settingsKept);
         return buf;
     }
 };

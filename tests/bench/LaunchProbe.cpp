@@ -63,6 +63,29 @@ double processCpuMs (pid_t pid)
     return total;
 }
 
+// How often the process's threads went to sleep (and so woke again): the
+// sum of their voluntary context switches.
+long processWakeups (pid_t pid)
+{
+    long total = 0;
+    const std::string dir = "/proc/" + std::to_string (pid) + "/task";
+    if (DIR* d = ::opendir (dir.c_str()))
+    {
+        while (auto* e = ::readdir (d))
+        {
+            if (e->d_name[0] == '.')
+                continue;
+            std::ifstream in (dir + "/" + e->d_name + "/status");
+            std::string line;
+            while (std::getline (in, line))
+                if (line.rfind ("voluntary_ctxt_switches:", 0) == 0)
+                    total += std::atol (line.c_str() + 24);
+        }
+        ::closedir (d);
+    }
+    return total;
+}
+
 long residentKb (pid_t pid)
 {
     std::ifstream in ("/proc/" + std::to_string (pid) + "/status");
@@ -383,9 +406,11 @@ int runLaunch (int argc, char** argv)
 
         sleepMs (1000);
         const double c0 = processCpuMs (pid);
+        const long w0 = processWakeups (pid);
         const auto i0 = Clock::now();
         sleepMs (o.idleSeconds * 1000);
         r.idleMainPercent = 100.0 * (processCpuMs (pid) - c0) / msSince (i0);
+        r.idleMainWakeups = 1000.0 * (double) (processWakeups (pid) - w0) / msSince (i0);
 
         if (o.second != "none")
         {
@@ -405,9 +430,11 @@ int runLaunch (int argc, char** argv)
             // The second window by its title: a menu left open is no second window.
             r.secondOpen = x.findViewable (pid, o.secondTitle) != 0;
             const double c1 = processCpuMs (pid);
+            const long w1 = processWakeups (pid);
             const auto i1 = Clock::now();
             sleepMs (o.idleSeconds * 1000);
             r.idleBothPercent = 100.0 * (processCpuMs (pid) - c1) / msSince (i1);
+            r.idleBothWakeups = 1000.0 * (double) (processWakeups (pid) - w1) / msSince (i1);
         }
 
         // Close: the window's close button, or File > Close in the window's menu bar.
