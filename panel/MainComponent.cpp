@@ -147,6 +147,11 @@ MainComponent::MainComponent()
                 keepSettingsFileAside (file);
     }
 
+    // A click on the panel's own picture hands the keyboard to no button:
+    // otherwise the first rate button would take it unseen, and Return or
+    // space would then set the interface to 44.1 kHz.
+    setMouseClickGrabsKeyboardFocus (false);
+
     // Command manager: its key mappings listen to the panel's keys, and the
     // menu model follows its changes.
     addKeyListener (getOrCreateCommandManager().getKeyMappings());

@@ -81,6 +81,9 @@ FlexrouteDialog::FlexrouteDialog (const void* data, int dataSize, const Flexrout
     configImageToggleButtons (mixVirtual34Toggle.get(), 189, 389, images.mixVirtual34Normal, none, images.mixVirtual34Down);
 
     setRepaintsOnMouseActivity (true);
+    // Wires are drawn on the window's own picture: a click there hands the
+    // keyboard to no toggle (Return would otherwise switch one unseen).
+    setMouseClickGrabsKeyboardFocus (false);
     setSize ((int) backgroundDesignWidth, (int) backgroundDesignHeight);
 }
 

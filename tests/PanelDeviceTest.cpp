@@ -141,6 +141,18 @@ TEST_F (PanelDevice, RateClickSetsBothSidesAndTheRefreshTicksWhatTheyReport)
         sim::setNominalSampleRate (out(), 88200.0);
     });
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return tickedRate (p) == 88200; }));
+
+    // A click on the panel's own picture, away from every button, and then
+    // Return or space: the keys reach no rate button.
+    const juce::Point<int> background (p.getWidth() / 2, p.menuBarHeight + 8);
+    ASSERT_EQ (p.getComponentAt (background), &p);
+    const auto at = p.localPointToGlobal (background);
+    ASSERT_TRUE (controlstest::xdo ("mousemove " + juce::String (at.x) + " " + juce::String (at.y) + " click 1"));
+    ASSERT_TRUE (controlstest::waitForButtonsUp());
+    ASSERT_TRUE (controlstest::xdo ("key Return space"));
+    testsupport::pumpFor (500);
+    EXPECT_EQ (sim::nominalSampleRate (out()), 88200.0);
+    EXPECT_EQ (tickedRate (p), 88200);
 }
 
 TEST_F (PanelDevice, DisagreeingSidesArePushedToTheOutputsRate)

@@ -3,6 +3,9 @@
 
 #include "RoutingTestSupport.h"
 
+// Xlib names an event type KeyPress; here it is the toolkit's class.
+#undef KeyPress
+
 using routingtest::centreOf;
 using routingtest::EditorWindow;
 using routingtest::quadraticOf;
@@ -335,6 +338,18 @@ TEST (RoutingMouse, DoubleClickDeletesTheOlderWireUnderThePointer)
 TEST (RoutingMouse, ClicksOnTogglesAndNodesRebuildTheRecord)
 {
     EditorWindow w;
+
+    // A click on the background, then Return and space: no toggle or node
+    // takes the keys.
+    w.click (background);
+    w.peer->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    w.peer->handleKeyPress (juce::KeyPress (juce::KeyPress::spaceKey));
+    testsupport::pumpFor (100);
+    for (juce::Button* toggle : std::initializer_list<juce::Button*> { &w->getMuteWdmToggle(), &w->getMuteAsioToggle(), &w->getMixVirtual12Toggle(),
+                          &w->getMixVirtual34Toggle(), &node (w, kindPhysicalInput, 0, false),
+                          &node (w, kindPhysicalInput, 1, false) })
+        EXPECT_FALSE (toggle->getToggleState()) << toggle->getName();
+
     w.dragLine (centreOf (node (w, kindWdm, 1, false)), centreOf (node (w, kindAsio, 3, true)));
     const auto& m = w->getMixerState();
     ASSERT_EQ (m.entries[kindWdm][1].muted, 0);
