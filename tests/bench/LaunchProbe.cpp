@@ -41,25 +41,32 @@ void sleepMs (double ms) { std::this_thread::sleep_for (std::chrono::microsecond
 
 int ignoreXErrors (Display*, XErrorEvent*) { return 0; }
 
+// Calls fn with the /proc folder of each of the process's threads.
+template <typename Fn>
+void forEachThread (pid_t pid, Fn&& fn)
+{
+    const std::string dir = "/proc/" + std::to_string (pid) + "/task";
+    if (DIR* d = ::opendir (dir.c_str()))
+    {
+        while (auto* e = ::readdir (d))
+            if (e->d_name[0] != '.')
+                fn (dir + "/" + e->d_name);
+        ::closedir (d);
+    }
+}
+
 // CPU time of all the process's threads, in ms (the scheduler's own
 // nanosecond counts; /proc/<pid>/stat counts whole clock ticks only).
 double processCpuMs (pid_t pid)
 {
     double total = 0;
-    const std::string dir = "/proc/" + std::to_string (pid) + "/task";
-    if (DIR* d = ::opendir (dir.c_str()))
+    forEachThread (pid, [&total] (const std::string& thread)
     {
-        while (auto* e = ::readdir (d))
-        {
-            if (e->d_name[0] == '.')
-                continue;
-            std::ifstream in (dir + "/" + e->d_name + "/schedstat");
-            unsigned long long ns = 0;
-            if (in >> ns)
-                total += (double) ns / 1.0e6;
-        }
-        ::closedir (d);
-    }
+        std::ifstream in (thread + "/schedstat");
+        unsigned long long ns = 0;
+        if (in >> ns)
+            total += (double) ns / 1.0e6;
+    });
     return total;
 }
 
@@ -68,21 +75,14 @@ double processCpuMs (pid_t pid)
 long processWakeups (pid_t pid)
 {
     long total = 0;
-    const std::string dir = "/proc/" + std::to_string (pid) + "/task";
-    if (DIR* d = ::opendir (dir.c_str()))
+    forEachThread (pid, [&total] (const std::string& thread)
     {
-        while (auto* e = ::readdir (d))
-        {
-            if (e->d_name[0] == '.')
-                continue;
-            std::ifstream in (dir + "/" + e->d_name + "/status");
-            std::string line;
-            while (std::getline (in, line))
-                if (line.rfind ("voluntary_ctxt_switches:", 0) == 0)
-                    total += std::atol (line.c_str() + 24);
-        }
-        ::closedir (d);
-    }
+        std::ifstream in (thread + "/status");
+        std::string line;
+        while (std::getline (in, line))
+            if (line.rfind ("voluntary_ctxt_switches:", 0) == 0)
+                total += std::atol (line.c_str() + 24);
+    });
     return total;
 }
 
