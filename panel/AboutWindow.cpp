@@ -32,6 +32,10 @@ AboutWindow::AboutWindow (const juce::String& title)
     webLinkButton->setSize (140, 16);
     webLinkButton->setTopLeftPosition (67, 143);
     addAndMakeVisible (webLinkButton.get());
+
+    // A click on the picture hands the keyboard to neither button: Return
+    // would otherwise open the maker's page unasked.
+    setMouseClickGrabsKeyboardFocus (false);
 }
 
 AboutWindow::~AboutWindow()

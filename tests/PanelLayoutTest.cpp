@@ -1,5 +1,6 @@
 // The panel's construction, layout at its three picture sizes, size words on
 // standard error, enabling, and its two dialog windows.
+#include "ControlsTestSupport.h"
 #include "PanelTestSupport.h"
 #include "panel/AboutWindow.h"
 #include "routing/FRDialog.h"
@@ -316,14 +317,25 @@ TEST (PanelDialogs, DestroyedWhileOpen)
     EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
 }
 
-TEST (PanelDialogs, AboutCloseButtonClosesTheDialog)
+TEST (PanelDialogs, AboutPictureClickArmsNoButtonAndTheCloseButtonCloses)
 {
     PanelWindow w;
     auto& dialog = *w.panel->aboutDialogWindow;
     auto& about = *w.panel->aboutWindow;
 
-    // Shown without a modal state, as the Help menu shows it: the click hides it.
+    // Shown without a modal state, as the Help menu shows it. A click on the
+    // picture leaves the keyboard with neither button; the close button's
+    // click hides it.
     dialog.setVisible (true);
+    ASSERT_TRUE (testsupport::pumpUntil ([&] { return about.isShowing(); }));
+    const juce::Point<int> picture (20, 20);
+    ASSERT_EQ (about.getComponentAt (picture), &about);
+    const auto at = about.localPointToGlobal (picture);
+    ASSERT_TRUE (controlstest::xdo ("mousemove " + juce::String (at.x) + " " + juce::String (at.y) + " click 1"));
+    ASSERT_TRUE (controlstest::waitForButtonsUp());
+    testsupport::pumpFor (100);
+    EXPECT_FALSE (about.closeButton->hasKeyboardFocus (false));
+    EXPECT_FALSE (about.webLinkButton->hasKeyboardFocus (false));
     about.closeButton->triggerClick();
     EXPECT_TRUE (testsupport::pumpUntil ([&] { return ! dialog.isVisible(); }));
 
