@@ -1,4 +1,4 @@
-// The folder the framework reads its fonts from.
+// The fonts the panel draws with.
 //
 // The panel draws all its text in one typeface family (DejaVu, from Debian's
 // fonts-dejavu-core). At the first text measurement the framework opens every
@@ -7,6 +7,10 @@
 // each font package installed. Pointing it at the family's own folder keeps
 // the start-up, and the typeface chosen, the same on every machine.
 #pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <future>
 
 namespace FontFolder
 {
@@ -18,3 +22,32 @@ inline constexpr const char* path = "/usr/share/fonts/truetype/dejavu";
 // Takes effect only when called before any text is measured.
 void useOwnFolder();
 } // namespace FontFolder
+
+// The first glyphs, loaded ahead. Loading a glyph of the family is slow (the
+// framework reads its kerning against every other character of the font,
+// about a third of a millisecond each), and the first frame needs some
+// thirty of them. They are loaded on a thread of its own while the toolkit
+// opens its display connection; install() then has the plain default
+// sans-serif text drawn with that typeface.
+//
+// Nothing else may measure or draw text between construction and install():
+// the typeface is not shared until then.
+class TypefacePrefetch
+{
+public:
+    explicit TypefacePrefetch (const juce::String& text);
+    ~TypefacePrefetch();
+
+    // Waits for the glyphs; from then on the default look hands out the
+    // prefetched typeface for plain text in the default sans-serif family.
+    // Call on the message thread once the desktop exists.
+    void install();
+
+    // Gives the default look back to the toolkit.
+    void uninstall();
+
+private:
+    struct Look;
+    std::future<juce::Typeface::Ptr> loaded;
+    std::unique_ptr<Look> look;
+};

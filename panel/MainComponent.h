@@ -70,6 +70,10 @@ public:
     // start-up decodes them on other threads meanwhile (PicturePrefetch).
     static std::vector<PicturePrefetch::Source> picturesDecodedWhenBuilt();
 
+    // The characters a newly built panel shows (the menu names and the dB
+    // labels): a start-up loads their glyphs ahead (TypefacePrefetch).
+    static juce::String textShownWhenBuilt();
+
     // Formats a fader value for a dB label: "-63.5 dB", "0 dB" (locale-free).
     static juce::String levelText (double value);
 

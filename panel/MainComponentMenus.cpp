@@ -68,12 +68,22 @@ void placeOnMonitor (juce::Component& window, juce::Rectangle<int> bounds)
 
     window.setBounds (bounds);
 }
+
+juce::StringArray topMenuNames()
+{
+    return { "File", "Config", "Help" };
+}
 } // namespace
 
 //==============================================================================
 juce::StringArray MainComponent::getMenuBarNames()
 {
-    return { "File", "Config", "Help" };
+    return topMenuNames();
+}
+
+juce::String MainComponent::textShownWhenBuilt()
+{
+    return topMenuNames().joinIntoString (" ") + levelText (-63.5) + "0123456789";
 }
 
 juce::PopupMenu MainComponent::getMenuForIndex (int topLevelMenuIndex, const juce::String&)

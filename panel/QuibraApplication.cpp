@@ -243,9 +243,14 @@ void QuibraApplication::initialise (const juce::String& commandLine)
 {
     const bool defaultsMode = isDefaultsMode (commandLine);
 
-    // The panel's pictures are decoded on other threads while the toolkit
-    // opens its display connection and the windows are built.
+    // The panel's pictures are decoded, and the glyphs of its first frame
+    // loaded, on other threads while the toolkit opens its display connection
+    // (with the desktop) and the windows are built.
     const PicturePrefetch pictures (MainComponent::picturesDecodedWhenBuilt());
+    glyphs = std::make_unique<TypefacePrefetch> (MainComponent::textShownWhenBuilt());
+    juce::Desktop::getInstance();
+    glyphs->install();
+
     auto window = std::make_unique<MainWindow> (getApplicationName() + " v" + getApplicationVersion());
     queuedXEvents = std::make_unique<QueuedXEventDispatcher> (*window);
     auto* panel = window->getPanel();
@@ -298,6 +303,7 @@ void QuibraApplication::shutdown()
     }
 
     queuedXEvents = nullptr;
+    glyphs = nullptr;
     instanceGuard = nullptr;
 }
 

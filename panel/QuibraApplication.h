@@ -11,6 +11,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "controls/VelkBorderBoundsConstrainer.h"
+#include "panel/FontFolder.h"
 #include "panel/SingleInstance.h"
 #include "panel/WindowSizeRules.h"
 
@@ -83,6 +84,7 @@ public:
 private:
     std::unique_ptr<SingleInstance> instanceGuard;
     std::unique_ptr<QueuedXEventDispatcher> queuedXEvents;
+    std::unique_ptr<TypefacePrefetch> glyphs;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuibraApplication)
 };

@@ -40,6 +40,10 @@ Xvfb -displayfd 5 -screen 0 1280x1024x24 -br -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
+# The programs' per-user run files (the single-instance lock and socket) go
+# with the rest when the script ends.
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 if [ "${QUIBRA_BENCH_WM:-1}" != 0 ]; then
     HOME="$work" openbox --sm-disable >/dev/null 2>&1 &
     wm_pid=$!

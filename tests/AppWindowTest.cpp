@@ -352,3 +352,31 @@ TEST (AppWindow, RightClickAnywhereAndTheLegendOfferTheRoutingMenuAndPressNoCont
         << "no menu opened";
     juce::PopupMenu::dismissAllActiveMenus();
 }
+
+TEST (AppFonts, GlyphsLoadedAheadServePlainDefaultTextOnly)
+{
+    const juce::String text ("File Config Help -63.5 dB");
+    const auto widths = [&text] {
+        return std::make_pair (juce::Font (14.0f).getStringWidthFloat (text),
+                               juce::Font (14.0f, juce::Font::bold).getStringWidthFloat (text));
+    };
+    const auto lookTypeface = [] { return juce::LookAndFeel::getDefaultLookAndFeel().getTypefaceForFont (juce::Font (14.0f)); };
+    const auto before = widths();
+    ASSERT_GT (before.second, before.first);
+
+    {
+        TypefacePrefetch glyphs (text);
+        glyphs.install();
+
+        // One typeface, the loaded one, for all plain default text; bold text
+        // keeps its own face, and every width stays as it was.
+        EXPECT_EQ (lookTypeface(), lookTypeface());
+        EXPECT_EQ (juce::Font (14.0f).getTypefacePtr(), lookTypeface());
+        const auto after = widths();
+        EXPECT_FLOAT_EQ (after.first, before.first);
+        EXPECT_FLOAT_EQ (after.second, before.second);
+    }
+
+    // Gone with the object: the toolkit's own look makes its typefaces again.
+    EXPECT_NE (lookTypeface(), lookTypeface());
+}
