@@ -38,16 +38,18 @@ public:
     explicit TypefacePrefetch (const juce::String& text);
     ~TypefacePrefetch();
 
-    // Waits for the glyphs; from then on the default look hands out the
-    // prefetched typeface for plain text in the default sans-serif family.
+    // Waits for the glyphs; from then on, until this object goes, the default
+    // look hands out the prefetched typeface for plain text in the default
+    // sans-serif family.
     // Call on the message thread once the desktop exists.
     void install();
+
+private:
+    struct Look;
 
     // Gives the default look back to the toolkit.
     void uninstall();
 
-private:
-    struct Look;
     std::future<juce::Typeface::Ptr> loaded;
     std::unique_ptr<Look> look;
 };
